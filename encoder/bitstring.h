@@ -1,0 +1,34 @@
+// A bit sequence held as text of '0' and '1' characters in transmission order; packed into codeword
+// bytes only at the end.
+#ifndef QRKIT_ENCODER_BITSTRING_H
+#define QRKIT_ENCODER_BITSTRING_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace kelvane2::qrencode {
+
+class BitString {
+  public:
+    // Appends the low n bits of value, most significant first (n = 0 appends nothing; n <= 32).
+    void appendNumber(std::uint32_t value, int n);
+    // Appends each byte in 8 bits, most significant first.
+    void appendBytes(const std::uint8_t* bytes, int count);
+    void append(const BitString& other) { text_ += other.text_; }
+    void appendZeros(int n) { text_.append(static_cast<std::size_t>(n), '0'); }
+    void clear() { text_.clear(); }
+    int length() const { return static_cast<int>(text_.size()); }
+    const std::string& text() const { return text_; }
+
+  private:
+    std::string text_;
+};
+
+// Groups of eight characters become bytes, the first character the most significant bit; a final group
+// of k < 8 characters becomes one more byte holding those k bits right-aligned.
+std::vector<std::uint8_t> packBits(const BitString& bits);
+
+}  // namespace kelvane2::qrencode
+
+#endif

@@ -1,0 +1,48 @@
+// The data and error correction codewords of one symbol, in placement (interleaved) order.
+#ifndef QRKIT_ENCODER_CODEWORD_STREAM_H
+#define QRKIT_ENCODER_CODEWORD_STREAM_H
+
+#include <cstdint>
+#include <vector>
+
+namespace kelvane2::qrencode {
+
+class QRInput;
+class MQRInput;
+
+struct EccBlock {
+    int dataCount;
+    const std::uint8_t* data;
+    int eccCount;
+    const std::uint8_t* ecc;
+};
+
+class CodewordStream {
+  public:
+    // Settles the input's version, builds its data bit stream, splits it into blocks and computes their
+    // error correction. Not ok() when the data fit no version.
+    explicit CodewordStream(QRInput& input);
+
+    bool ok() const { return !data_.empty(); }
+    int version() const { return version_; }
+    int dataLength() const { return dataLength_; }
+    int eccLength() const { return eccLength_; }
+    // The next codeword in placement order; 0 once all were read.
+    std::uint8_t nextCodeword();
+    // All codewords in placement order (dataLength + eccLength of them).
+    void interleaved(std::uint8_t* out) const;
+
+  private:
+    int version_ = 0;
+    std::vector<std::uint8_t> data_;
+    std::vector<EccBlock> blocks_;
+    int position_ = 0;
+    int dataLength_ = 0;
+    int eccLength_ = 0;
+    int group1Blocks_ = 0;
+    std::vector<std::uint8_t> ecc_;
+};
+
+}  // namespace kelvane2::qrencode
+
+#endif

@@ -1,0 +1,37 @@
+// Function patterns and the process-wide caches of base frames (QR versions 1-40, Micro M1-M4).
+// A module matrix is width x width bytes, row-major; bit 0 is the colour (1 dark), the other bits the
+// kind of module (kModule* below).
+#ifndef QRKIT_ENCODER_FRAMES_H
+#define QRKIT_ENCODER_FRAMES_H
+
+#include <cstdint>
+#include <memory>
+
+namespace kelvane2::qrencode {
+
+constexpr std::uint8_t kModuleDark = 0x01;
+constexpr std::uint8_t kModuleData = 0x02;
+constexpr std::uint8_t kModuleFormat = 0x04;
+constexpr std::uint8_t kModuleVersion = 0x08;
+constexpr std::uint8_t kModuleTiming = 0x10;
+constexpr std::uint8_t kModuleAlignment = 0x20;
+constexpr std::uint8_t kModuleFinder = 0x40;
+constexpr std::uint8_t kModuleFunction = 0x80;
+
+// Draw the base frame of a version (new[] array of width x width bytes). Called by the caches.
+std::uint8_t* buildFrame(int version);
+std::uint8_t* buildMicroFrame(int version);
+
+// A new copy of the cached base frame, owned by the caller (delete[]); null outside 1-40 / 1-4.
+std::uint8_t* newBaseFrame(int version);
+std::uint8_t* newMicroBaseFrame(int version);
+
+// The free (data) positions of a version's frame in placement order, as row * width + column indices,
+// cached beside the frame. The list has 8 * totalCodewords + remainder bits entries (Micro: the data
+// modules of the version). Thread-safe; lives until unload.
+const std::uint32_t* placementOrder(int version, int* count);
+const std::uint32_t* microPlacementOrder(int version, int* count);
+
+}  // namespace kelvane2::qrencode
+
+#endif

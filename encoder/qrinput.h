@@ -1,0 +1,99 @@
+// The parsed input of one encode call: the segment list with its bit encodings, the version being
+// settled, and the optional center overlay.
+//   parse (input language)            encoder/parser.cpp
+//   segment bits, tail, data stream   encoder/segments.cpp
+//   run division, version selection   encoder/segmentation.cpp
+#ifndef QRKIT_ENCODER_QRINPUT_H
+#define QRKIT_ENCODER_QRINPUT_H
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "encoder/bitstring.h"
+#include "encoder/objectmodel.h"
+
+namespace kelvane2::qrencode {
+
+enum SegmentMode : int {
+    kNumeric = 0,
+    kAlphanumeric = 1,
+    kByte = 2,
+    kKanji = 3,
+    kStructuredAppend = 4,  // data: total, position, parity
+    kEci = 5,               // data: 1-3 designator bytes
+    kIndicator14 = 6,
+    kIndicator15 = 7,  // may hold no data
+    kFnc1First = 8,    // no data
+    kFnc1Second = 9,   // data: the application indicator
+};
+
+// The size of the pending run of plain bytes; one byte more fails with kErrInputTooLong.
+constexpr int kPendingRunLimit = 7168;
+
+struct InputSegment {
+    int mode = kNumeric;
+    std::vector<std::uint8_t> data;  // size() is the segment's size; Kanji holds two bytes a character
+    BitString bits;                  // the bits for the version it was last encoded for
+
+    int size() const { return static_cast<int>(data.size()); }
+};
+
+// The bits of one segment for a QR version (1-40; 0 counts as 1-9), split where the segment exceeds
+// what one count field can hold. Returns the length.
+int encodeQrSegment(InputSegment& segment, int version);
+// The size estimate of a segment in bits for a QR version, without encoding.
+int estimateSegmentBits(const InputSegment& segment, int version);
+
+class QRInput {
+  public:
+    // version 0-40 (0 automatic), forcedMode 0-7, ecLevel 0-3.
+    QRInput(int version, int forcedMode, int ecLevel);
+    QRInput(const QRInput&) = delete;
+    QRInput& operator=(const QRInput&) = delete;
+    virtual ~QRInput();
+
+    // Reads the input language. Returns 0 or an error number: 5, 6, 50, 52, 53, 80, 81 or 90.
+    // Nothing beyond length is read.
+    int parse(const std::uint8_t* data, int length);
+
+    // The version estimate from segment size estimates, or -1 when nothing fits.
+    virtual int lowerBoundVersion();
+    // Terminator, bit padding and pad codewords for the current version and level (empty: nothing).
+    virtual BitString tailBits();
+    // Encodes every segment for the current version; the sum of their lengths.
+    virtual int encodeAllSegments();
+    // Settles the version and joins the segment bits; false when no version holds the data.
+    virtual bool concatSegments(BitString& out);
+    // concatSegments followed by tailBits: the complete data bit stream.
+    bool dataBitString(BitString& out);
+    // Raises version until the encoded segments fit; false when no version up to 40 holds them.
+    bool settleVersion();
+
+    // Appends the automatic division of a run of plain bytes (length >= 1).
+    void segmentRun(const std::uint8_t* run, int length);
+    // Appends a run as one segment under forcedMode 1-7; returns 0 or kErrInvalidCharacters.
+    int forcedRun(const std::uint8_t* run, int length);
+
+    void appendSegment(int mode, const std::uint8_t* bytes, int size);
+    void prependSegment(int mode, const std::uint8_t* bytes, int size);
+
+    int version;
+    int forcedMode;
+    int ecLevel;
+    std::vector<InputSegment> segments;
+    // Overlay bitmap given in the input (one reference held), or null.
+    I2DBitPattern* overlay = nullptr;
+    // Name of a built-in overlay, colon included; meaningful when hasOverlayName.
+    std::string overlayName;
+    bool hasOverlayName = false;
+
+  protected:
+    // The parser behind parse; micro restricts it to the escapes of Micro QR Code.
+    int parseLanguage(const std::uint8_t* data, int length, bool micro);
+};
+
+}  // namespace kelvane2::qrencode
+
+#endif

@@ -1,0 +1,39 @@
+// Reed-Solomon encoders over GF(256) and the process-wide cache that builds each parameter set once.
+#ifndef QRKIT_ENCODER_REEDSOLOMON_H
+#define QRKIT_ENCODER_REEDSOLOMON_H
+
+#include <cstdint>
+
+namespace kelvane2::qrencode {
+
+// An encoder for one parameter set; immutable once built.
+class RsCodec {
+  public:
+    // Reads 255 - roots - shortening data codewords and writes roots error correction codewords,
+    // highest degree first.
+    void encode(const std::uint8_t* data, std::uint8_t* ecc) const;
+
+    int symbolSize;  // bits per symbol, 8 here
+    int n;           // 2^symbolSize - 1
+    std::uint8_t antilog[256];
+    std::uint8_t log[256];
+    std::uint8_t generator[256];  // roots + 1 coefficients in log form; entry i for x^i
+    int roots;
+    int firstRoot;
+    int primitive;
+    int shortening;
+    int fieldPolynomial;
+};
+
+// The cached codec for the parameters, built on first request; null when the parameters are invalid.
+// The encoder asks with (8, 0x11D, 0, 1, ecc count, 255 - data count - ecc count). Thread-safe; the
+// returned codec is read-only and lives until the library unloads.
+const RsCodec* codecFor(int symbolSize, int fieldPolynomial, int firstRoot, int primitive, int roots,
+                        int shortening);
+
+// The number of codecs the cache holds (for tests).
+int cachedCodecCount();
+
+}  // namespace kelvane2::qrencode
+
+#endif

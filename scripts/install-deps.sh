@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building qrkit and running its tests and benchmarks need.
+# Non-interactive and idempotent: packages already present are left alone.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config clang-format
+  libboost-dev libboost-thread-dev libboost-iostreams-dev
+  libpng-dev zlib1g-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  libzbar-dev libzxing-dev libqrcodegencpp-dev python3-segno
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
