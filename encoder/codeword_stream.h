@@ -7,9 +7,6 @@
 
 namespace kelvane2::qrencode {
 
-class QRInput;
-class MQRInput;
-
 struct EccBlock {
     int dataCount;
     const std::uint8_t* data;
@@ -19,9 +16,12 @@ struct EccBlock {
 
 class CodewordStream {
   public:
-    // Settles the input's version, builds its data bit stream, splits it into blocks and computes their
-    // error correction. Not ok() when the data fit no version.
-    explicit CodewordStream(QRInput& input);
+    // Splits the data codewords of a version and level (QrTables::dataCodewords of them, packed from
+    // the input's data bit stream) into blocks and computes their error correction. The encode driver
+    // builds it from QRInput::dataBitString and packBits; ok() is false when the input had no bit stream
+    // (the data fit no version).
+    CodewordStream(int version, int level, std::vector<std::uint8_t> dataCodewords);
+    CodewordStream() = default;
 
     bool ok() const { return !data_.empty(); }
     int version() const { return version_; }
