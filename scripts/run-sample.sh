@@ -6,7 +6,7 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build -j "$(nproc)" --target qrkit_cli >/dev/null
 data="samples/hello.txt"
 echo "== font string of $data"
-build/qrkit encode --file "$data" --format font
+build/qrkit encode --file "$data" --print font
 echo
 echo "== terminal picture"
-build/qrkit encode --file "$data" --format terminal
+build/qrkit encode --file "$data" --print terminal
