@@ -107,7 +107,8 @@ TEST(ReedSolomon, EveryQrBlockIsACodeword) {
         Bytes ecc = encodeBlock(block, eccCount);
         block.insert(block.end(), ecc.begin(), ecc.end());
         for (int root = 0; root < eccCount; ++root)
-            ASSERT_EQ(evaluate(block, gfPower(root)), 0) << dataCount << " + " << eccCount << ", root " << root;
+            ASSERT_EQ(evaluate(block, gfPower(root)), 0)
+                << dataCount << " + " << eccCount << ", root " << root;
     }
 }
 
@@ -135,8 +136,9 @@ TEST(ReedSolomon, InvalidParametersGiveNoCodec) {
         {"reducible", 8, 0x100, 0, 1, 10, 0},
     };
     for (const Row& row : rows)
-        EXPECT_EQ(codecFor(row.symbolSize, row.polynomial, row.firstRoot, row.primitive, row.roots, row.shortening),
-                  nullptr)
+        EXPECT_EQ(
+            codecFor(row.symbolSize, row.polynomial, row.firstRoot, row.primitive, row.roots, row.shortening),
+            nullptr)
             << row.name;
 }
 
@@ -184,7 +186,8 @@ TEST(CodewordStream, InterleavesVersion5Q) {
     expected.push_back(61);  // and of block 4
     Bytes ecc[4];
     for (int b = 0; b < 4; ++b)
-        ecc[b] = encodeBlock(Bytes(data.begin() + blockStart[b], data.begin() + blockStart[b] + blockSize[b]), 18);
+        ecc[b] =
+            encodeBlock(Bytes(data.begin() + blockStart[b], data.begin() + blockStart[b] + blockSize[b]), 18);
     for (int column = 0; column < 18; ++column) {
         for (int b = 0; b < 4; ++b)
             expected.push_back(ecc[b][static_cast<std::size_t>(column)]);
@@ -235,8 +238,8 @@ TEST(CodewordStream, NotOkWithoutMatchingData) {
         const char* name;
         int version, level, dataCount;
     } rows[] = {
-        {"no data", 1, M, 0},      {"one codeword short", 1, M, 15}, {"one codeword over", 1, M, 17},
-        {"version 0", 0, M, 16},   {"version 41", 41, M, 16},       {"level 4", 1, 4, 16},
+        {"no data", 1, M, 0},          {"one codeword short", 1, M, 15}, {"one codeword over", 1, M, 17},
+        {"version 0", 0, M, 16},       {"version 41", 41, M, 16},        {"level 4", 1, 4, 16},
         {"negative level", 1, -1, 16},
     };
     for (const Row& row : rows) {
