@@ -126,15 +126,6 @@ TEST(Placement, OrdersCoverEveryFreeModule) {
             << "M" << version;
 }
 
-TEST(Placement, OrderIsCachedOnce) {
-    int first = 0;
-    int second = 0;
-    const std::uint32_t* a = placementOrder(9, &first);
-    const std::uint32_t* b = placementOrder(9, &second);
-    EXPECT_EQ(a, b);
-    EXPECT_EQ(first, second);
-}
-
 TEST(Placement, CursorStopsAtTheEndAndStaysThere) {
     int w = widthOf(1, true);
     PlacementCursor cursor(w, newMicroBaseFrame(1), true);
