@@ -18,6 +18,8 @@ class BitString {
     void append(const BitString& other) { text_ += other.text_; }
     void appendZeros(int n) { text_.append(static_cast<std::size_t>(n), '0'); }
     void clear() { text_.clear(); }
+    // Makes room for n more bits without reallocating while they are appended.
+    void reserve(int n) { text_.reserve(text_.size() + static_cast<std::size_t>(n)); }
     int length() const { return static_cast<int>(text_.size()); }
     const std::string& text() const { return text_; }
 

@@ -1,0 +1,38 @@
+// Internals of the input language and the run division, shared by the parser, the segment encoder, the
+// overlay parser and their tests.
+#ifndef QRKIT_ENCODER_INPUT_DETAIL_H
+#define QRKIT_ENCODER_INPUT_DETAIL_H
+
+#include <cstdint>
+
+namespace kelvane2::qrencode::detail {
+
+// The value of a byte in the 45-character alphanumeric set ('0'-'9' 0-9, 'A'-'Z' 10-35, space 36,
+// '$' 37, '%' 38, '*' 39, '+' 40, '-' 41, '.' 42, '/' 43, ':' 44), or -1 for every other byte.
+int alphanumericValue(std::uint8_t byte);
+
+inline bool isDigit(std::uint8_t byte) {
+    return byte >= '0' && byte <= '9';
+}
+inline bool isAlphanumeric(std::uint8_t byte) {
+    return alphanumericValue(byte) >= 0;
+}
+// The byte class: neither digit nor alphanumeric (lower-case letters and 0x80-0xFF included).
+inline bool isByteClass(std::uint8_t byte) {
+    return !isAlphanumeric(byte);
+}
+
+// The mode a run of plain bytes (length >= 1) starts in: Numeric, Alphanumeric or Byte.
+int leadingMode(const std::uint8_t* run, int length);
+
+// The decimal number at the start of [begin, end): optional white space, an optional sign, then digits
+// up to the first other character; 0 when no digit follows. Saturates at INT32_MIN and INT32_MAX.
+std::int32_t leadingDecimal(const char* begin, const char* end);
+
+// The designator bytes of a six-digit number 0-999999 (one, two or three bytes, the ECI designator
+// forms). Returns their count.
+int designatorBytes(std::uint32_t value, std::uint8_t out[3]);
+
+}  // namespace kelvane2::qrencode::detail
+
+#endif
