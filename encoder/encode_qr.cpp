@@ -1,6 +1,5 @@
 #include "encoder/encode_qr.h"
 
-#include <cassert>
 #include <memory>
 #include <new>
 
@@ -80,9 +79,7 @@ std::int32_t runEncode(const std::uint8_t* data, int length, const EncodeOptions
     CodewordStream stream(version, clamped.ecLevel, packBits(bits));
     if (!stream.ok()) return failureCode(kErrInputTooLong);
     const int codewordCount = stream.dataLength() + stream.eccLength();
-    assert(codewordCount <= kMaxCodewords);
-    std::uint8_t codewords[kMaxCodewords];
-    stream.interleaved(codewords);
+    if (codewordCount > kMaxCodewords) return failureCode(kErrInputTooLong);
 
     // Codewords and remainder modules into a copy of the version's base frame.
     const int width = QrTables::symbolWidth(version);
@@ -91,8 +88,10 @@ std::int32_t runEncode(const std::uint8_t* data, int length, const EncodeOptions
     int positions = 0;
     const std::uint32_t* order = placementOrder(version, &positions);
     const int remainder = QrTables::remainderBitCount(version);
-    assert(positions == 8 * codewordCount + remainder);
-    (void)positions;
+    // The placement order has a module for every codeword bit and remainder bit, no more, no fewer.
+    if (order == nullptr || positions != 8 * codewordCount + remainder) return failureCode(kErrInputTooLong);
+    std::uint8_t codewords[kMaxCodewords];
+    stream.interleaved(codewords);
     placeCodewords(frame.get(), order, codewords, codewordCount, remainder);
 
     // Mask and format information.
