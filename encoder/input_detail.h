@@ -3,13 +3,32 @@
 #ifndef QRKIT_ENCODER_INPUT_DETAIL_H
 #define QRKIT_ENCODER_INPUT_DETAIL_H
 
+#include <array>
 #include <cstdint>
 
 namespace kelvane2::qrencode::detail {
 
+// ISO/IEC 18004 Table 5: the alphanumeric character values; -1 outside the set.
+constexpr std::array<std::int8_t, 256> makeAlphanumericValues() {
+    std::array<std::int8_t, 256> table{};
+    for (auto& entry : table)
+        entry = -1;
+    for (int c = '0'; c <= '9'; ++c)
+        table[c] = static_cast<std::int8_t>(c - '0');
+    for (int c = 'A'; c <= 'Z'; ++c)
+        table[c] = static_cast<std::int8_t>(c - 'A' + 10);
+    const char symbols[] = " $%*+-./:";
+    for (int i = 0; i < 9; ++i)
+        table[static_cast<unsigned char>(symbols[i])] = static_cast<std::int8_t>(36 + i);
+    return table;
+}
+inline constexpr std::array<std::int8_t, 256> kAlphanumericValues = makeAlphanumericValues();
+
 // The value of a byte in the 45-character alphanumeric set ('0'-'9' 0-9, 'A'-'Z' 10-35, space 36,
 // '$' 37, '%' 38, '*' 39, '+' 40, '-' 41, '.' 42, '/' 43, ':' 44), or -1 for every other byte.
-int alphanumericValue(std::uint8_t byte);
+inline int alphanumericValue(std::uint8_t byte) {
+    return kAlphanumericValues[byte];
+}
 
 inline bool isDigit(std::uint8_t byte) {
     return byte >= '0' && byte <= '9';

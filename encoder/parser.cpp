@@ -85,7 +85,7 @@ class Parser {
 
     int run() {
         while (p_ < n_) {
-            int status = data_[p_] == '~' ? escape() : appendPending(data_[p_++]);
+            int status = data_[p_] == '~' ? escape() : appendPlain();
             if (status != 0) return status;
         }
         if (int status = flush()) return status;
@@ -118,6 +118,17 @@ class Parser {
     int appendPending(std::uint8_t byte) {
         if (static_cast<int>(pending_.size()) >= kPendingRunLimit) return kErrInputTooLong;
         pending_.push_back(byte);
+        return 0;
+    }
+
+    // The plain bytes from p_ up to the next '~' or the end of the input.
+    int appendPlain() {
+        const void* tilde = std::memchr(data_ + p_, '~', static_cast<std::size_t>(n_ - p_));
+        int end = tilde == nullptr ? n_ : static_cast<int>(static_cast<const std::uint8_t*>(tilde) - data_);
+        int room = kPendingRunLimit - static_cast<int>(pending_.size());
+        if (end - p_ > room) return kErrInputTooLong;
+        pending_.insert(pending_.end(), data_ + p_, data_ + end);
+        p_ = end;
         return 0;
     }
 

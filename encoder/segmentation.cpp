@@ -39,6 +39,11 @@ class StretchEnd {
     int end_ = 0;
 };
 
+// The range of versions sharing one set of count field widths: 1-9 (and 0), 10-26, 27-40.
+int countRange(int version) {
+    return version <= 9 ? 0 : (version <= 26 ? 1 : 2);
+}
+
 int minimumVersionForBits(long long bits, int level) {
     long long bytes = (bits + 7) / 8;
     if (bytes > INT_MAX) return -1;
@@ -162,6 +167,7 @@ bool QRInput::settleVersion() {
     int estimate = lowerBoundVersion();
     if (estimate > version) version = estimate;
     for (;;) {
+        int encodedAt = version;
         int v = minimumVersionForBits(encodeAllSegments(), ecLevel);
         if (v == -1) {
             // The short count fields of the low versions split long segments into many headers; the
@@ -172,6 +178,9 @@ bool QRInput::settleVersion() {
         }
         if (v <= version) return true;
         version = v;
+        // Segment bits depend on the version only through the count field widths: within the same
+        // range of versions they stay as they are, and v holds them.
+        if (countRange(v) == countRange(encodedAt)) return true;
     }
 }
 

@@ -1,7 +1,7 @@
 // Data segments: their bits for a QR version, size estimates, the segment list and the data bit stream
 // with terminator and padding.
 #include <algorithm>
-#include <array>
+#include <cassert>
 #include <climits>
 #include <cstdint>
 
@@ -27,117 +27,111 @@ constexpr std::uint32_t kModeIndicator[10] = {
     0x9,  // Fnc1Second
 };
 
-// ISO/IEC 18004 Table 5: the alphanumeric character values; -1 outside the set.
-constexpr std::array<std::int8_t, 256> makeAlphanumericTable() {
-    std::array<std::int8_t, 256> table{};
-    for (auto& entry : table)
-        entry = -1;
-    for (int c = '0'; c <= '9'; ++c)
-        table[c] = static_cast<std::int8_t>(c - '0');
-    for (int c = 'A'; c <= 'Z'; ++c)
-        table[c] = static_cast<std::int8_t>(c - 'A' + 10);
-    const char symbols[] = " $%*+-./:";
-    for (int i = 0; i < 9; ++i)
-        table[static_cast<unsigned char>(symbols[i])] = static_cast<std::int8_t>(36 + i);
-    return table;
-}
-constexpr std::array<std::int8_t, 256> kAlphanumericValues = makeAlphanumericTable();
-
 bool isSegmentMode(int mode) {
     return mode >= kNumeric && mode <= kFnc1Second;
 }
 
 // The value of a character outside the alphanumeric set is taken as 0; the parser never gives one.
 std::uint32_t alphanumericCode(std::uint8_t byte) {
-    int value = kAlphanumericValues[byte];
+    int value = detail::alphanumericValue(byte);
     return value < 0 ? 0u : static_cast<std::uint32_t>(value);
 }
 
-void appendNumericPayload(BitString& bits, const std::uint8_t* digits, int size) {
+char* writeNumericPayload(char* out, const std::uint8_t* digits, int size) {
     int i = 0;
     for (; i + 3 <= size; i += 3) {
         int value = (digits[i] - '0') * 100 + (digits[i + 1] - '0') * 10 + (digits[i + 2] - '0');
-        bits.appendNumber(static_cast<std::uint32_t>(value), 10);
+        out = writeBits(out, static_cast<std::uint32_t>(value), 10);
     }
     if (size - i == 2) {
         int value = (digits[i] - '0') * 10 + (digits[i + 1] - '0');
-        bits.appendNumber(static_cast<std::uint32_t>(value), 7);
+        out = writeBits(out, static_cast<std::uint32_t>(value), 7);
     } else if (size - i == 1) {
-        bits.appendNumber(static_cast<std::uint32_t>(digits[i] - '0'), 4);
+        out = writeBits(out, static_cast<std::uint32_t>(digits[i] - '0'), 4);
     }
+    return out;
 }
 
-void appendAlphanumericPayload(BitString& bits, const std::uint8_t* text, int size) {
+char* writeAlphanumericPayload(char* out, const std::uint8_t* text, int size) {
     int i = 0;
     for (; i + 2 <= size; i += 2)
-        bits.appendNumber(45 * alphanumericCode(text[i]) + alphanumericCode(text[i + 1]), 11);
-    if (i < size) bits.appendNumber(alphanumericCode(text[i]), 6);
+        out = writeBits(out, 45 * alphanumericCode(text[i]) + alphanumericCode(text[i + 1]), 11);
+    if (i < size) out = writeBits(out, alphanumericCode(text[i]), 6);
+    return out;
 }
 
-void appendKanjiPayload(BitString& bits, const std::uint8_t* bytes, int size) {
+char* writeKanjiPayload(char* out, const std::uint8_t* bytes, int size) {
     for (int i = 0; i + 2 <= size; i += 2) {
         std::uint32_t value = 256u * bytes[i] + bytes[i + 1];
         value -= value <= 0x9FFC ? 0x8140u : 0xC140u;
-        bits.appendNumber(((value >> 8) & 0xFFu) * 0xC0u + (value & 0xFFu), 13);
+        out = writeBits(out, ((value >> 8) & 0xFFu) * 0xC0u + (value & 0xFFu), 13);
+    }
+    return out;
+}
+
+char* writeBytes(char* out, const std::uint8_t* bytes, int size) {
+    for (int i = 0; i < size; ++i)
+        out = writeBits(out, bytes[i], 8);
+    return out;
+}
+
+// The payload length in bits of a part of size bytes.
+int payloadBits(int mode, int size) {
+    switch (mode) {
+        case kNumeric:
+            return 10 * (size / 3) + (size % 3 == 1 ? 4 : 0) + (size % 3 == 2 ? 7 : 0);
+        case kAlphanumeric:
+            return 11 * (size / 2) + 6 * (size % 2);
+        case kKanji:
+            return 13 * (size / 2);
+        case kStructuredAppend:
+            return 16;
+        case kFnc1First:
+            return 0;
+        default:  // Byte and the modes that carry their bytes as they are
+            return 8 * size;
     }
 }
 
 // One header (indicator and count field) with its payload; size never exceeds maximumWords.
 void appendPart(BitString& bits, int mode, const std::uint8_t* bytes, int size, int countWidth) {
-    bits.appendNumber(kModeIndicator[mode], 4);
+    int length = 4 + countWidth + payloadBits(mode, size);
+    char* out = bits.extend(length);
+    char* const end = out + length;
+    out = writeBits(out, kModeIndicator[mode], 4);
+    std::uint32_t count = static_cast<std::uint32_t>(mode == kKanji ? size / 2 : size);
+    out = writeBits(out, count, countWidth);  // no count field for modes 4 to 9
     switch (mode) {
         case kNumeric:
-            bits.appendNumber(static_cast<std::uint32_t>(size), countWidth);
-            appendNumericPayload(bits, bytes, size);
+            out = writeNumericPayload(out, bytes, size);
             break;
         case kAlphanumeric:
-            bits.appendNumber(static_cast<std::uint32_t>(size), countWidth);
-            appendAlphanumericPayload(bits, bytes, size);
-            break;
-        case kByte:
-            bits.appendNumber(static_cast<std::uint32_t>(size), countWidth);
-            bits.appendBytes(bytes, size);
+            out = writeAlphanumericPayload(out, bytes, size);
             break;
         case kKanji:
-            bits.appendNumber(static_cast<std::uint32_t>(size / 2), countWidth);
-            appendKanjiPayload(bits, bytes, size);
+            out = writeKanjiPayload(out, bytes, size);
             break;
         case kStructuredAppend: {
             // Data bytes: total, position, parity; the bits: position - 1, total - 1, parity.
             std::uint32_t total = size > 0 ? bytes[0] : 0;
             std::uint32_t position = size > 1 ? bytes[1] : 0;
             std::uint32_t parity = size > 2 ? bytes[2] : 0;
-            bits.appendNumber(position - 1, 4);
-            bits.appendNumber(total - 1, 4);
-            bits.appendNumber(parity, 8);
+            out = writeBits(out, position - 1, 4);
+            out = writeBits(out, total - 1, 4);
+            out = writeBits(out, parity, 8);
             break;
         }
-        case kEci:
-        case kIndicator14:
-        case kIndicator15:
-        case kFnc1Second:
-            bits.appendBytes(bytes, size);
+        case kFnc1First:  // the indicator alone
             break;
-        default:  // kFnc1First: the indicator alone
+        default:  // Byte, Eci, Indicator14, Indicator15, Fnc1Second: every byte in 8 bits
+            out = writeBytes(out, bytes, size);
             break;
     }
-}
-
-// An upper bound of the bits of one part, for reserving.
-int partBitsBound(int mode, int size, int countWidth) {
-    int perByte = mode == kNumeric ? 4 : (mode == kAlphanumeric ? 6 : (mode == kKanji ? 7 : 8));
-    return 4 + countWidth + (mode == kStructuredAppend ? 16 : perByte * size);
+    assert(out == end);
+    (void)end;
 }
 
 }  // namespace
-
-namespace detail {
-
-int alphanumericValue(std::uint8_t byte) {
-    return kAlphanumericValues[byte];
-}
-
-}  // namespace detail
 
 int encodeQrSegment(InputSegment& segment, int version) {
     segment.bits.clear();
@@ -150,7 +144,7 @@ int encodeQrSegment(InputSegment& segment, int version) {
     // A segment longer than one count field can hold becomes several parts, each with its own header;
     // all but the last hold exactly the maximum.
     int parts = size <= maximum ? 1 : (size + maximum - 1) / maximum;
-    segment.bits.reserve(partBitsBound(mode, size, countWidth) + (parts - 1) * (4 + countWidth));
+    segment.bits.reserve(parts * (4 + countWidth + 7) + payloadBits(mode, size));
     int offset = 0;
     do {
         int partSize = std::min(size - offset, maximum);

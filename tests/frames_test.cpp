@@ -133,19 +133,6 @@ TEST(Frames, FreeModulesMatchCodewordCapacity) {
     }
 }
 
-// Alignment patterns on the timing lines replace the timing modules under them.
-TEST(Frames, AlignmentPatternsSitOnTheirCentres) {
-    for (int version : {2, 7, 22, 40}) {
-        Frame frame(newBaseFrame(version));
-        int width = QrTables::symbolWidth(version);
-        for (const ModulePosition& p : QrTables::alignmentCentres(version)) {
-            EXPECT_EQ(frame[p.row * width + p.column], 0xA1) << "centre " << p.row << "," << p.column;
-            EXPECT_EQ(frame[(p.row - 1) * width + p.column], 0xA0);
-            EXPECT_EQ(frame[(p.row + 2) * width + p.column + 2], 0xA1);
-        }
-    }
-}
-
 // The version word reads back from both blocks, bit 0 at (w - 11, 0) and (0, w - 11).
 TEST(Frames, VersionInformation) {
     Frame seven(newBaseFrame(7));

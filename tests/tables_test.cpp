@@ -28,14 +28,10 @@ TEST(QrTables, MinimumVersion) {
         const char* name;
         int size, level, expected;
     } rows[] = {
-        {"nothing fits version 1", 0, L, 1},
-        {"1-L holds 19 codewords", 19, L, 1},
-        {"one more needs version 2", 20, L, 2},
-        {"40-L holds 2956", 2956, L, 40},
-        {"beyond 40-L", 2957, L, -1},
-        {"40-H holds 1276", 1276, H, 40},
-        {"beyond 40-H", 1277, H, -1},
-        {"1-H holds 9", 9, H, 1},
+        {"nothing fits version 1", 0, L, 1},    {"1-L holds 19 codewords", 19, L, 1},
+        {"one more needs version 2", 20, L, 2}, {"40-L holds 2956", 2956, L, 40},
+        {"beyond 40-L", 2957, L, -1},           {"40-H holds 1276", 1276, H, 40},
+        {"beyond 40-H", 1277, H, -1},           {"1-H holds 9", 9, H, 1},
         {"10 at H needs version 2", 10, H, 2},
     };
     for (const Row& row : rows)
@@ -47,10 +43,14 @@ TEST(QrTables, CountBits) {
         const char* name;
         int mode, version, expected;
     } rows[] = {
-        {"byte 1-9", kByte, 9, 8},         {"byte 10-26", kByte, 10, 16},
-        {"numeric 10-26", kNumeric, 26, 12}, {"numeric 27-40", kNumeric, 27, 14},
-        {"numeric version 0", kNumeric, 0, 10}, {"alphanumeric 40", kAlphanumeric, 40, 13},
-        {"Kanji 1", kKanji, 1, 8},         {"Kanji 26", kKanji, 26, 10},
+        {"byte 1-9", kByte, 9, 8},
+        {"byte 10-26", kByte, 10, 16},
+        {"numeric 10-26", kNumeric, 26, 12},
+        {"numeric 27-40", kNumeric, 27, 14},
+        {"numeric version 0", kNumeric, 0, 10},
+        {"alphanumeric 40", kAlphanumeric, 40, 13},
+        {"Kanji 1", kKanji, 1, 8},
+        {"Kanji 26", kKanji, 26, 10},
         {"Kanji 40", kKanji, 40, 12},
     };
     for (const Row& row : rows)
@@ -104,10 +104,8 @@ TEST(QrTables, EccLayoutAnchors) {
         int version, level;
         EccLayout expected;
     } rows[] = {
-        {"1-H", 1, H, {1, 9, 17, 0, 0}},
-        {"5-Q", 5, Q, {2, 15, 18, 2, 16}},
-        {"40-L", 40, L, {19, 118, 30, 6, 119}},
-        {"1-M", 1, M, {1, 16, 10, 0, 0}},
+        {"1-H", 1, H, {1, 9, 17, 0, 0}},        {"5-Q", 5, Q, {2, 15, 18, 2, 16}},
+        {"40-L", 40, L, {19, 118, 30, 6, 119}}, {"1-M", 1, M, {1, 16, 10, 0, 0}},
         {"40-H", 40, H, {20, 15, 30, 61, 16}},
     };
     for (const Row& row : rows) {
@@ -196,7 +194,8 @@ TEST(QrTables, FormatInfo) {
     for (int level = L; level <= H; ++level) {
         for (int mask = 0; mask < 8; ++mask) {
             int data = (indicator[level] << 3) | mask;
-            EXPECT_EQ(QrTables::formatInfo(mask, level), ((data << 10) | bchRemainder(data << 10, 0x537)) ^ 0x5412)
+            EXPECT_EQ(QrTables::formatInfo(mask, level),
+                      ((data << 10) | bchRemainder(data << 10, 0x537)) ^ 0x5412)
                 << "level " << level << " mask " << mask;
         }
     }
@@ -246,8 +245,8 @@ TEST(MicroTables, FormatInfo) {
         const char* name;
         int mask, version, level;
     } zero[] = {
-        {"M1 at M", 0, 1, M},        {"M4 at H", 0, 4, H}, {"M2 at H", 1, 2, H}, {"mask 4", 4, 2, L},
-        {"mask -1", -1, 2, L},       {"version 0", 0, 0, L}, {"version 5", 0, 5, L},
+        {"M1 at M", 0, 1, M},  {"M4 at H", 0, 4, H},   {"M2 at H", 1, 2, H},   {"mask 4", 4, 2, L},
+        {"mask -1", -1, 2, L}, {"version 0", 0, 0, L}, {"version 5", 0, 5, L},
     };
     for (const Row& row : zero)
         EXPECT_EQ(MicroTables::formatInfo(row.mask, row.version, row.level), 0) << row.name;
