@@ -86,8 +86,12 @@ TEST(MicroStream, WorkedExamples) {
         EXPECT_EQ(s.level, c.level);
         EXPECT_EQ(static_cast<int>(s.data.size()), MicroTables::dataCodewords(s.version, s.level));
         EXPECT_EQ(static_cast<int>(s.ecc.size()), MicroTables::eccCodewords(s.version, s.level));
-        if (!c.data.empty()) EXPECT_EQ(s.data, c.data);
-        if (!c.ecc.empty()) EXPECT_EQ(s.ecc, c.ecc);
+        if (!c.data.empty()) {
+            EXPECT_EQ(s.data, c.data);
+        }
+        if (!c.ecc.empty()) {
+            EXPECT_EQ(s.ecc, c.ecc);
+        }
     }
 }
 
