@@ -25,7 +25,7 @@ TEST(Hibc, Format) {
         {"'*' is outside the set", "A*B", kErrInvalidCharacters, ""},
         {"'~' is outside the set", "A~B", kErrInvalidCharacters, ""},
         {"bytes above 127 are outside the set", "A\xC4", kErrInvalidCharacters, ""},
-        {"every special character of the set", "-. $/+%", 0, "+-. $/+%"},
+        {"every special character of the set (sum 314, check D)", "-. $/+%", 0, "+-. $/+%D"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
