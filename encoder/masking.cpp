@@ -279,8 +279,9 @@ QRKIT_ALWAYS_INLINE int scanPlane(const Plane& plane, int w, bool blocks) {
             n3 += 40 * __builtin_popcountll(core & ~((before | x[p + 7]) & (after | x[p - 1])));
         }
 
-        // N3, unit 2 and more: rare, so lines are only screened here for a dark run of 6 or more with 2
-        // light before it, preceded by 2 dark (unit 2) or 3 light and followed by 9 dark (unit 3 or more).
+        // N3, unit 2 and more: rare, so lines are only screened here for the middle run, a dark run of 6 or
+        // more after 2 light modules, with either 2 dark modules before those (unit 2) or a third light
+        // module before them and 9 or more dark in the run (unit 3 or more); wideFinderScore decides.
         for (int c = 0; c + 5 < w; ++c) {
             std::uint64_t middle =
                 ~x[c - 2] & ~x[c - 1] & x[c] & x[c + 1] & x[c + 2] & x[c + 3] & x[c + 4] & x[c + 5];
@@ -296,7 +297,7 @@ QRKIT_ALWAYS_INLINE int scanPlane(const Plane& plane, int w, bool blocks) {
     return n1 + 3 * n2 + n3;
 }
 
-// Fills scores with the eight mask scores of the filled frame (w 1-177) and returns the best mask.
+// Fills scores with the eight mask scores of the filled frame (w 21-177) and returns the best mask.
 template <int NW>
 QRKIT_ALWAYS_INLINE int scoreMasksPacked(int w, const std::uint8_t* frame, int level, int* scores) {
     Plane baseRows = {};
@@ -372,23 +373,10 @@ int scoreMasksPortable(int w, const std::uint8_t* frame, int level, int* scores)
 
 int scoreMasks(int w, const std::uint8_t* frame, int level, int* scores) {
 #if QRKIT_POPCNT_DISPATCH
-    static const bool hasPopcnt = __builtin_cpu_supports("popcnt");
+    static const bool hasPopcnt = (__builtin_cpu_init(), __builtin_cpu_supports("popcnt") != 0);
     if (hasPopcnt) return scoreMasksPopcnt(w, frame, level, scores);
 #endif
     return scoreMasksPortable(w, frame, level, scores);
-}
-
-// The byte-wise evaluation, for matrices wider than the packed planes hold.
-int scoreMasksByBytes(int w, const std::uint8_t* frame, int level, int* scores) {
-    std::uint8_t* candidate = new std::uint8_t[static_cast<std::size_t>(w) * w];
-    int best = 0;
-    for (int mask = 0; mask < kMasks; ++mask) {
-        int dark = maskPattern(mask, w, frame, candidate) + writeFormatInfo(w, candidate, mask, level);
-        scores[mask] = maskScore(w, candidate, dark);
-        if (scores[mask] < scores[best]) best = mask;
-    }
-    delete[] candidate;
-    return best;
 }
 
 }  // namespace
@@ -428,6 +416,7 @@ int maskPattern(int mask, int w, const std::uint8_t* source, std::uint8_t* targe
 }
 
 int writeFormatInfo(int w, std::uint8_t* matrix, int mask, int level) {
+    assert(w >= 21);
     const int format = QrTables::formatInfo(mask, level);
     int dark = 0;
     for (int k = 0; k < kFormatBits; ++k) {
@@ -493,7 +482,8 @@ std::uint8_t* applyMask(int w, const std::uint8_t* frame, int mask, int level) {
 std::uint8_t* chooseMask(int w, const std::uint8_t* frame, int level, int* chosenMask, int* scores) {
     int own[kMasks];
     int* out = scores != nullptr ? scores : own;
-    int best = w <= kMaxWidth ? scoreMasks(w, frame, level, out) : scoreMasksByBytes(w, frame, level, out);
+    assert(w >= 21 && w <= kMaxWidth);
+    int best = scoreMasks(w, frame, level, out);
     if (chosenMask != nullptr) *chosenMask = best;
     return applyMask(w, frame, best, level);
 }

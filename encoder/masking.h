@@ -27,8 +27,7 @@ int maskScore(int w, const std::uint8_t* matrix, int darkCount);
 std::uint8_t* applyMask(int w, const std::uint8_t* frame, int mask, int level);
 // The lowest-scoring of the eight masked candidates (ties go to the lower mask); new[] matrix equal to
 // applyMask(w, frame, chosen mask, level). When chosenMask is not null it receives the mask, and scores
-// (8 ints) the eight scores. Widths up to 177 are scored on bit-packed lines; wider matrices fall back to
-// the byte-wise evaluation.
+// (8 ints) the eight scores. w is a QR Code width, 21-177.
 std::uint8_t* chooseMask(int w, const std::uint8_t* frame, int level, int* chosenMask = nullptr,
                          int* scores = nullptr);
 
