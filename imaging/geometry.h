@@ -1,0 +1,68 @@
+// What every painter shares: the option records, module-size snapping, colour words, image formats and
+// the dispatch from a format code to its writer.
+#ifndef QRKIT_IMAGING_GEOMETRY_H
+#define QRKIT_IMAGING_GEOMETRY_H
+
+#include <cstdint>
+#include <ostream>
+
+#include "encoder/objectmodel.h"
+
+namespace kelvane2::imaging {
+
+// Format codes of the file and stream exports.
+enum ImageFormat : int {
+    kFormatPng = 0,
+    kFormatSvg = 1,
+    kFormatEmf = 2,  // the bytes of an enhanced metafile
+    kFormatEps = 3,
+    kFormatBmp = 4,
+};
+
+// Colour words are 0x00RRGGBB; the top byte is cleared when a record is filled.
+constexpr std::uint32_t colourWord(std::uint32_t value) {
+    return value & 0xFFFFFFu;
+}
+// A colour word as a GDI COLORREF (0x00BBGGRR).
+constexpr std::uint32_t colourRef(std::uint32_t colour) {
+    return ((colour & 0xFFu) << 16) | (colour & 0xFF00u) | ((colour >> 16) & 0xFFu);
+}
+
+// Sizes in pixels per module.
+struct RasterPaintOptions {
+    std::int32_t moduleWidth;
+    std::int32_t moduleHeight;
+    std::uint32_t foreColour;  // dark modules
+    std::uint32_t backColour;  // light modules
+};
+
+// Sizes in hundredths of a millimetre, snapped to whole dots at resolution (dots per inch).
+struct VectorPaintOptions {
+    std::int32_t moduleWidth;
+    std::int32_t moduleHeight;
+    std::int32_t resolution;
+    std::uint32_t foreColour;
+    std::uint32_t backColour;
+};
+
+// The size in 0.01 mm of the whole number of dots (at least one) closest to size at resolution; the
+// product size x resolution is taken in 64 bits.
+std::int32_t snapModuleSize(std::int32_t size, std::int32_t resolution);
+
+// Outcome of a writer or a dispatcher.
+enum class PaintStatus {
+    kOk,
+    kWriteFailed,  // the target refused bytes or the writer could not finish
+    kOutOfMemory,
+};
+
+// Format 0 (PNG) and 4 (BMP); any other format writes nothing and succeeds.
+PaintStatus paintRaster(const RasterPaintOptions& options, I2DBitPattern* pattern, int format,
+                        std::ostream& out);
+// Format 1 (SVG), 2 (EMF bytes) and 3 (EPS); any other format writes nothing and succeeds.
+PaintStatus paintVector(const VectorPaintOptions& options, I2DBitPattern* pattern, int format,
+                        std::ostream& out);
+
+}  // namespace kelvane2::imaging
+
+#endif
