@@ -3,7 +3,9 @@
 #include <cstring>
 #include <string>
 
+#include "encoder/encode_micro.h"
 #include "encoder/encode_qr.h"
+#include "encoder/hibc.h"
 #include "encoder/result_codes.h"
 #include "encoder/viewref.h"
 #include "fontstring/fontstring.h"
@@ -54,6 +56,49 @@ QRKIT_API QRCODE_RESULT QRKIT_CALL QRCodeEncode2W(const qrkit_char16* data, int 
         return nullptr;
     }
     return handle;
+}
+
+QRKIT_API int32_t QRKIT_CALL MicroQRCodeEncode(const char* data, int versionWord, int ecLevel,
+                                               QRCODE_RESULT* out) {
+    if (data == nullptr || out == nullptr) return kelvane2::kNullPointerResult;
+    const std::size_t length = std::strlen(data);
+    if (length > static_cast<std::size_t>(INT_MAX)) {
+        *out = nullptr;
+        return kelvane2::failureCode(kelvane2::kErrInputTooLong);
+    }
+    const EncodeOptions options{versionWord, ecLevel, -1};
+    return kelvane2::qrencode::encodeMicroQr(reinterpret_cast<const std::uint8_t*>(data),
+                                             static_cast<int>(length), options, out);
+}
+
+QRKIT_API QRCODE_RESULT QRKIT_CALL MicroQRCodeEncode2(const char* data, int versionWord, int ecLevel) {
+    IQrcodeResult* handle = nullptr;
+    if (MicroQRCodeEncode(data, versionWord, ecLevel, &handle) < 0) return nullptr;
+    return handle;
+}
+
+QRKIT_API int32_t QRKIT_CALL HIBC_QRCodeEncode(const char* data, int versionWord, int ecLevel,
+                                               QRCODE_RESULT* out) {
+    if (data == nullptr || out == nullptr) return kelvane2::kNullPointerResult;
+    return kelvane2::qrencode::encodeHibc(data, EncodeOptions{versionWord, ecLevel, -1}, out);
+}
+
+QRKIT_API QRCODE_RESULT QRKIT_CALL HIBC_QRCodeEncode2(const char* data, int versionWord, int ecLevel) {
+    IQrcodeResult* handle = nullptr;
+    if (HIBC_QRCodeEncode(data, versionWord, ecLevel, &handle) < 0) return nullptr;
+    return handle;
+}
+
+QRKIT_API int QRKIT_CALL QRCodeGetParity(const char* data) {
+    if (data == nullptr) return 0;
+    const std::size_t length = std::strlen(data);
+    if (length > static_cast<std::size_t>(INT_MAX)) return 0;
+    try {
+        return kelvane2::qrencode::computeParity(reinterpret_cast<const std::uint8_t*>(data),
+                                                 static_cast<int>(length));
+    } catch (...) {
+        return 0;
+    }
 }
 
 QRKIT_API int QRKIT_CALL QRCodeResultGetVersion(QRCODE_RESULT handle) {

@@ -77,6 +77,46 @@ QRKIT_API QRCODE_RESULT QRKIT_CALL QRCodeEncode2(const char* data, int versionWo
  * followed by a low one is one character; any other surrogate is encoded on its own. */
 QRKIT_API QRCODE_RESULT QRKIT_CALL QRCodeEncode2W(const qrkit_char16* data, int versionWord, int ecLevel);
 
+/* ---- Encoding: Micro QR Code ----------------------------------------------------------------------
+ *
+ * data: NUL-terminated bytes in the Micro subset of the input language: control and decimal bytes,
+ *   ~~, Kanji blocks and designators; "~2[", "~1", "~3[" and "~50[" are plain data. Designators and
+ *   data that no Micro version can carry fail with 0x80520005.
+ * versionWord: the whole value is the requested version: 0 (or below) the smallest that holds the data,
+ *   1-4 for M1-M4 as the smallest allowed, above 4 taken as M4. There are no flag bits.
+ * ecLevel: 0 L, 1 M, 2 Q, 3 H, clamped to 0-3, then lowered to the highest level the chosen version
+ *   offers (M1 its error detection only, reported as 0; M2 and M3 up to M; M4 up to Q). The handle's
+ *   level (IQrcodeResult::getEcLevel) is the one used. The mask is chosen automatically.
+ */
+
+/* Encodes data as a Micro QR Code symbol. Returns 0 with a new handle in *out, or a failure code with
+ * null in *out (0x80520005 too long or not encodable in Micro QR Code, 0x80520050 an invalid Kanji
+ * block, 0x8052000B out of memory). A null data or out pointer returns 0x80004003 and writes nothing. */
+QRKIT_API int32_t QRKIT_CALL MicroQRCodeEncode(const char* data, int versionWord, int ecLevel,
+                                               QRCODE_RESULT* out);
+
+/* As MicroQRCodeEncode; returns the new handle, or null on any failure. */
+QRKIT_API QRCODE_RESULT QRKIT_CALL MicroQRCodeEncode2(const char* data, int versionWord, int ecLevel);
+
+/* ---- Encoding: HIBC and structured-append parity ------------------------------------------------- */
+
+/* Encodes HIBC data as QR Code: data (at most 100 bytes) is upper-cased (a-z only), must hold at most
+ * 36 characters of "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ-. $/+%", and is encoded as '+', the data and
+ * its modulo-43 check character. versionWord and ecLevel as for QRCodeEncode. Every formatting failure
+ * (too long, a character outside the set) returns 0x80520005 and leaves *out as it was; other
+ * failures are those of QRCodeEncode (out set to null). */
+QRKIT_API int32_t QRKIT_CALL HIBC_QRCodeEncode(const char* data, int versionWord, int ecLevel,
+                                               QRCODE_RESULT* out);
+
+/* As HIBC_QRCodeEncode; returns the new handle, or null on any failure. */
+QRKIT_API QRCODE_RESULT QRKIT_CALL HIBC_QRCodeEncode2(const char* data, int versionWord, int ecLevel);
+
+/* The structured-append parity (0-255) of a whole message written in the input language: the XOR of
+ * every data byte of its numeric, alphanumeric, byte and Kanji segments (escapes count by the bytes
+ * they produce; headers, designators and FNC1 count nothing). Input that fails to parse gives the
+ * parity of what was parsed; a null pointer gives 0. Give the result to every symbol's ~2[P][T,Y]. */
+QRKIT_API int QRKIT_CALL QRCodeGetParity(const char* data);
+
 /* ---- Results -------------------------------------------------------------------------------------- */
 
 /* The symbol version of a handle: 1-40 for QR Code, 1-4 for Micro QR Code (M1-M4); 0 for a null
