@@ -93,8 +93,6 @@ TEST(EpsWriter, PageDetails) {
         {"back grey 128", epsOf(example.get(), 25, 300, 0, 0x808080),
          "newpath\n0.50 0.50 0.50 setrgbcolor\n"},
         {"254 prints as 0.99", epsOf(example.get(), 25, 300, 0xFE0000), "0.99 0.00 0.00 setrgbcolor\n25.00"},
-        {"top byte of the colour ignored", epsOf(example.get(), 25, 300, 0xFF0000FF, 0x80FFFFFF),
-         "newpath\n1.00 1.00 1.00 setrgbcolor\n"},
         {"row 2, column 3 starts at (M - 2) x h", epsOf(small.get(), 25, 300),
          "75.00 50.00 moveto\n25.00 0 rlineto\n"},
         {"25 at 96 dpi: 26 per module, box of 546 hundredths", epsOf(example.get(), 25, 96),

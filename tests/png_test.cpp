@@ -137,19 +137,6 @@ TEST(PngWriter, ReadsBackPixelByPixel) {
     }
 }
 
-TEST(PngWriter, LibraryDefaultLevelGivesTheSamePixels) {
-    TextPattern pattern(33, 33);
-    qrkit_test::fillPseudoRandom(pattern, 21);
-    std::ostringstream level9, standard;
-    ASSERT_EQ(writePng(pattern.get(), level9, 3, 3, 0, 0xFFFFFF), PaintStatus::kOk);
-    ASSERT_EQ(kelvane2::imaging::detail::writePngAtLevel(pattern.get(), standard, 3, 3, 0, 0xFFFFFF, -1),
-              PaintStatus::kOk);
-    qrkit_test::Picture a, b;
-    ASSERT_TRUE(qrkit_test::decodePng(level9.str(), a));
-    ASSERT_TRUE(qrkit_test::decodePng(standard.str(), b));
-    EXPECT_EQ(a.rgb, b.rgb);
-}
-
 TEST(PngWriter, FailuresAreReported) {
     TextPattern pattern(21, 21);
     qrkit_test::fillPseudoRandom(pattern, 9);

@@ -79,8 +79,6 @@ TEST(SvgWriter, LinesOfTheDocument) {
          "<rect x=\"0.75mm\" y=\"0.5mm\" width=\"0.25mm\" height=\"0.25mm\" style=\"fill:#000000;\" />"},
         {"fore colour 0x0000ff", svgOf(example21().get(), 25, 300, 0x0000FF), 7,
          "<rect x=\"0.25mm\" y=\"0mm\" width=\"0.25mm\" height=\"0.25mm\" style=\"fill:#0000ff;\" />"},
-        {"top byte of the colour ignored", svgOf(example21().get(), 25, 300, 0xFF0000FF, 0x12FFFFFF), 6,
-         "<rect x=\"0mm\" y=\"0mm\" width=\"5.25mm\" height=\"5.25mm\" style=\"fill:#ffffff;\" />"},
         {"colour digits padded with zeros", svgOf(example21().get(), 25, 300, 0x00000A), 7,
          "<rect x=\"0.25mm\" y=\"0mm\" width=\"0.25mm\" height=\"0.25mm\" style=\"fill:#00000a;\" />"},
         {"header extents in single precision", wideOut.str(), 4,
