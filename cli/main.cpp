@@ -20,19 +20,22 @@ const char* const kUsage =
   qrkit encode [options] DATA      encode DATA (written in qrkit's input language)
   qrkit encode [options] --file F  encode the contents of file F ('-' for standard input)
   qrkit encode [options] -         encode standard input
+  qrkit parity DATA                the structured-append parity of a whole message
   qrkit --help
 
 Encode options:
   --level L|M|Q|H       error correction level (default M)
   --min-version N       smallest version allowed, 1-40 (default 0: the smallest that fits)
   --strict              fail unless the data fits the version given by --min-version
+  --micro               make a Micro QR Code symbol (M1-M4); --min-version then takes 1-4
+  --hibc                encode DATA as HIBC ('+', the data, its modulo-43 check character)
   --mode MODE           segmentation of plain data: auto (default), narrowest, numeric,
                         alphanumeric or byte
   --print WHAT          what to print: font (the font string, default), rows (module rows
                         of 0 and 1) or terminal (a picture drawn with half blocks)
   --separator SEP       separator between font string lines (default a line feed);
                         \n, \r and \t are understood
-  --quiet-zone N        light modules around the terminal picture (default 4)
+  --quiet-zone N        light modules around the picture (default 4, 2 for Micro QR Code)
 
 The input language: plain bytes stand for themselves; ~M is a control byte (0x0D), ~d065 a
 decimal byte, ~~ a tilde, ~4[...] Kanji, ~2[P][T,Y] structured append, ~7NNNNNN an ECI
@@ -40,6 +43,9 @@ designator, ~1 FNC1 in first position, ~3[N] FNC1 in second position, ~50[:swiss
 Swiss-cross center overlay.
 
 Examples:
+  qrkit encode --micro --print terminal 12345
+  qrkit encode --hibc A123BJC5D6E71
+  qrkit parity "a whole message"
   qrkit encode "HELLO WORLD"
   qrkit encode --level H --print terminal "https://example.com"
   qrkit encode --min-version 5 --strict --print rows 12345
@@ -53,10 +59,12 @@ struct EncodeRequest {
     int level = 1;
     int minVersion = 0;
     bool strict = false;
+    bool micro = false;
+    bool hibc = false;
     int forcedMode = 0;
     std::string format = "font";
     std::string separator = "\n";
-    int quietZone = 4;
+    int quietZone = -1;  // 4 modules for QR Code, 2 for Micro QR Code
 };
 
 int usageError(const std::string& message) {
@@ -137,6 +145,10 @@ int runEncode(int argc, char** argv) {
             }
         } else if (arg == "--strict") {
             request.strict = true;
+        } else if (arg == "--micro") {
+            request.micro = true;
+        } else if (arg == "--hibc") {
+            request.hibc = true;
         } else if (arg == "--mode") {
             if (!value(&v)) return usageError("--mode takes a mode");
             int found = -1;
@@ -184,9 +196,22 @@ int runEncode(int argc, char** argv) {
         return 1;
     }
 
+    if (request.quietZone < 0) request.quietZone = request.micro ? 2 : 4;
+    if (request.micro && request.hibc) return usageError("--micro and --hibc do not go together");
+    if (request.micro && (request.strict || request.forcedMode != 0)) {
+        return usageError("--strict and --mode are for QR Code symbols, not --micro");
+    }
+    if (request.micro && request.minVersion > 4) return usageError("Micro QR Code versions are 1 to 4");
     int versionWord = request.minVersion | (request.forcedMode << 8) | (request.strict ? 0x8000 : 0);
     QRCODE_RESULT handle = nullptr;
-    int result = QRCodeEncode(request.data.c_str(), versionWord, request.level, &handle);
+    int result = 0;
+    if (request.micro) {
+        result = MicroQRCodeEncode(request.data.c_str(), request.minVersion, request.level, &handle);
+    } else if (request.hibc) {
+        result = HIBC_QRCodeEncode(request.data.c_str(), versionWord, request.level, &handle);
+    } else {
+        result = QRCodeEncode(request.data.c_str(), versionWord, request.level, &handle);
+    }
     if (result != 0) {
         std::cerr << "qrkit: " << QRCodeGetErrorMessage(result) << "\n";
         return 1;
@@ -213,5 +238,10 @@ int main(int argc, char** argv) {
     }
     std::string command = argv[1];
     if (command == "encode") return runEncode(argc - 2, argv + 2);
+    if (command == "parity") {
+        if (argc != 3) return usageError("parity takes one DATA argument");
+        std::cout << QRCodeGetParity(argv[2]) << "\n";
+        return 0;
+    }
     return usageError("unknown command " + command);
 }
