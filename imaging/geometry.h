@@ -46,8 +46,19 @@ struct VectorPaintOptions {
 };
 
 // The size in 0.01 mm of the whole number of dots (at least one) closest to size at resolution; the
-// product size x resolution is taken in 64 bits.
+// product size x resolution is taken in 64 bits. A size below 1 gives one dot. The resolution must be
+// positive to give a meaningful size; with any other value the result is still defined (the quotient
+// saturated to the 32-bit range) and vectorOptionsValid rejects such a call.
 std::int32_t snapModuleSize(std::int32_t size, std::int32_t resolution);
+
+// Whether a raster paint call can be carried out: format is 0 (PNG) or 4 (BMP), both module sizes and the
+// matrix's rows and columns are at least 1, and the image extents (columns x moduleWidth by rows x
+// moduleHeight pixels) fit in 32 bits and in the format's own fields.
+bool rasterOptionsValid(const RasterPaintOptions& options, int rows, int columns, int format);
+// Whether a vector paint call can be carried out: format is 1 (SVG), 2 (EMF bytes) or 3 (EPS), both
+// module sizes, the resolution and the matrix's rows and columns are at least 1, and the extents in
+// 0.01 mm of the snapped module sizes (columns x w by rows x h) fit in 32 signed bits.
+bool vectorOptionsValid(const VectorPaintOptions& options, int rows, int columns, int format);
 
 // Outcome of a writer or a dispatcher.
 enum class PaintStatus {
@@ -56,7 +67,9 @@ enum class PaintStatus {
     kOutOfMemory,
 };
 
-// Format 0 (PNG) and 4 (BMP); any other format writes nothing and succeeds.
+// Format 0 (PNG) and 4 (BMP); any other format writes nothing and succeeds. Returns what the writer
+// reports: kWriteFailed when the stream went bad or the image could not be written, kOutOfMemory when
+// memory ran out.
 PaintStatus paintRaster(const RasterPaintOptions& options, I2DBitPattern* pattern, int format,
                         std::ostream& out);
 // Format 1 (SVG), 2 (EMF bytes) and 3 (EPS); any other format writes nothing and succeeds.
