@@ -18,12 +18,28 @@ class BitString {
     void append(const BitString& other) { text_ += other.text_; }
     void appendZeros(int n) { text_.append(static_cast<std::size_t>(n), '0'); }
     void clear() { text_.clear(); }
+    // Grows the text by n characters and returns where they start; the caller writes all n of them
+    // (writeBits) before the string is used again.
+    char* extend(int n) {
+        std::size_t old = text_.size();
+        text_.resize(old + static_cast<std::size_t>(n));
+        return &text_[old];
+    }
+    // Makes room for n more bits without reallocating while they are appended.
+    void reserve(int n) { text_.reserve(text_.size() + static_cast<std::size_t>(n)); }
     int length() const { return static_cast<int>(text_.size()); }
     const std::string& text() const { return text_; }
 
   private:
     std::string text_;
 };
+
+// Writes the low n bits of value as characters, most significant first; returns the end.
+inline char* writeBits(char* out, std::uint32_t value, int n) {
+    for (int shift = n - 1; shift >= 0; --shift)
+        *out++ = static_cast<char>('0' + ((value >> shift) & 1u));
+    return out;
+}
 
 // Groups of eight characters become bytes, the first character the most significant bit; a final group
 // of k < 8 characters becomes one more byte holding those k bits right-aligned.

@@ -19,9 +19,15 @@ class CodewordStream {
     // Splits the data codewords of a version and level (QrTables::dataCodewords of them, packed from
     // the input's data bit stream) into blocks and computes their error correction. The encode driver
     // builds it from QRInput::dataBitString and packBits; ok() is false when the input had no bit stream
-    // (the data fit no version).
+    // (the data fit no version), and also when version or level is out of range or the number of data
+    // codewords is not the version's and level's.
     CodewordStream(int version, int level, std::vector<std::uint8_t> dataCodewords);
     CodewordStream() = default;
+    // The blocks point into the stream's own arrays: a stream moves but does not copy.
+    CodewordStream(const CodewordStream&) = delete;
+    CodewordStream& operator=(const CodewordStream&) = delete;
+    CodewordStream(CodewordStream&&) = default;
+    CodewordStream& operator=(CodewordStream&&) = default;
 
     bool ok() const { return !data_.empty(); }
     int version() const { return version_; }

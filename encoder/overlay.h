@@ -17,6 +17,8 @@ constexpr int kOverlayMaxSide = 4096;
 I2DBitPattern* parseOverlayText(const char* text, std::size_t length);
 // The Swiss cross for a symbol width (one reference for the caller); null when no size suits it.
 I2DBitPattern* makeSwissCrossOverlay(int width);
+// The overlay text of the built-in Swiss cross of a size 7-27; null for other sizes.
+const char* swissCrossText(int size);
 // Writes overlay into the centre of target, clipped to it. Releases nothing.
 void applyCenterOverlay(I2DBitPatternModifiable* target, I2DBitPattern* overlay);
 

@@ -23,6 +23,12 @@ class RsCodec {
     int primitive;
     int shortening;
     int fieldPolynomial;
+
+    // Derived for encode: antilog over two periods (entry i is the antilog of i mod n for i < 2n, 0 from
+    // 2n on) and, for each parity position j, the log of the generator coefficient that feeds it (entry j
+    // for coefficient roots - 1 - j), 2n for a zero coefficient so that every sum with it reads 0.
+    std::uint8_t antilogWide[768];
+    std::uint16_t feedbackLog[256];
 };
 
 // The cached codec for the parameters, built on first request; null when the parameters are invalid.

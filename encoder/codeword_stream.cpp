@@ -1,0 +1,100 @@
+// The codeword sequence of a QR Code symbol: data split into the error correction blocks of the version
+// and level, each block's Reed-Solomon codewords, and both read out column by column over the blocks.
+#include "encoder/codeword_stream.h"
+
+#include <utility>
+
+#include "encoder/reedsolomon.h"
+#include "encoder/tables.h"
+
+namespace kelvane2::qrencode {
+
+namespace {
+
+// Encodes count blocks of dataCount codewords each, from data into ecc, recording each block.
+// False when no codec can be built.
+bool encodeGroup(int count, int dataCount, int eccCount, const std::uint8_t* data, std::uint8_t* ecc,
+                 EccBlock* blocks) {
+    const RsCodec* codec = codecFor(8, 0x11D, 0, 1, eccCount, 255 - dataCount - eccCount);
+    if (codec == nullptr) return false;
+    for (int b = 0; b < count; ++b) {
+        blocks[b] = EccBlock{dataCount, data, eccCount, ecc};
+        codec->encode(data, ecc);
+        data += dataCount;
+        ecc += eccCount;
+    }
+    return true;
+}
+
+}  // namespace
+
+CodewordStream::CodewordStream(int version, int level, std::vector<std::uint8_t> dataCodewords)
+    : data_(std::move(dataCodewords)) {
+    if (data_.empty()) return;
+    if (version < 1 || version > 40 || level < 0 || level > 3 ||
+        data_.size() != static_cast<std::size_t>(QrTables::dataCodewords(version, level))) {
+        data_.clear();
+        return;
+    }
+    const EccLayout layout = QrTables::eccLayout(version, level);
+    const int blockCount = layout.group1Blocks + layout.group2Blocks;
+    dataLength_ =
+        layout.group1Blocks * layout.group1DataCodewords + layout.group2Blocks * layout.group2DataCodewords;
+    eccLength_ = layout.eccPerBlock * blockCount;
+    group1Blocks_ = layout.group1Blocks;
+    ecc_.resize(static_cast<std::size_t>(eccLength_));
+    blocks_.resize(static_cast<std::size_t>(blockCount));
+
+    const int group1Data = layout.group1Blocks * layout.group1DataCodewords;
+    const int group1Ecc = layout.group1Blocks * layout.eccPerBlock;
+    bool built = encodeGroup(layout.group1Blocks, layout.group1DataCodewords, layout.eccPerBlock,
+                             data_.data(), ecc_.data(), blocks_.data());
+    if (built && layout.group2Blocks != 0)
+        built = encodeGroup(layout.group2Blocks, layout.group2DataCodewords, layout.eccPerBlock,
+                            data_.data() + group1Data, ecc_.data() + group1Ecc,
+                            blocks_.data() + layout.group1Blocks);
+    if (!built) {
+        *this = CodewordStream();
+        return;
+    }
+    version_ = version;
+    position_ = 0;
+}
+
+std::uint8_t CodewordStream::nextCodeword() {
+    const int blockCount = static_cast<int>(blocks_.size());
+    const int k = position_;
+    if (k < dataLength_) {
+        int row = k % blockCount;
+        const int column = k / blockCount;
+        if (column >= blocks_[0].dataCount) row += group1Blocks_;
+        ++position_;
+        return blocks_[static_cast<std::size_t>(row)].data[column];
+    }
+    if (k < dataLength_ + eccLength_) {
+        const int j = k - dataLength_;
+        ++position_;
+        return blocks_[static_cast<std::size_t>(j % blockCount)].ecc[j / blockCount];
+    }
+    return 0;
+}
+
+void CodewordStream::interleaved(std::uint8_t* out) const {
+    if (!ok()) return;
+    const EccBlock* blocks = blocks_.data();
+    const int blockCount = static_cast<int>(blocks_.size());
+    const int shortData = blocks[0].dataCount;
+    for (int column = 0; column < shortData; ++column) {
+        for (int b = 0; b < blockCount; ++b)
+            *out++ = blocks[b].data[column];
+    }
+    for (int b = group1Blocks_; b < blockCount; ++b)
+        *out++ = blocks[b].data[shortData];
+    const int eccPerBlock = blocks[0].eccCount;
+    for (int column = 0; column < eccPerBlock; ++column) {
+        for (int b = 0; b < blockCount; ++b)
+            *out++ = blocks[b].ecc[column];
+    }
+}
+
+}  // namespace kelvane2::qrencode
