@@ -14,8 +14,8 @@ using platform::GetLastError;
 using platform::HENHMETAFILE;
 
 // "kelvane2", a zero unit, "matrixcode", two zero units: application and picture name.
-constexpr platform::WCHAR kDescription[] = {'k', 'e', 'l', 'v', 'a', 'n', 'e', '2', 0,   'm', 'a',
-                                            't', 'r', 'i', 'x', 'c', 'o', 'd', 'e', 0,   0};
+constexpr platform::WCHAR kDescription[] = {'k', 'e', 'l', 'v', 'a', 'n', 'e', '2', 0, 'm', 'a',
+                                            't', 'r', 'i', 'x', 'c', 'o', 'd', 'e', 0, 0};
 
 PaintStatus metafileFailure() {
     return GetLastError() == platform::ERROR_NOT_ENOUGH_MEMORY ? PaintStatus::kOutOfMemory

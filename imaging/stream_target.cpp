@@ -44,7 +44,8 @@ std::streampos IStreamDevice::seek(boost::iostreams::stream_offset offset, std::
     platform::ULARGE_INTEGER position;
     position.QuadPart = 0;
     if (platform::FAILED(stream_->Seek(move, origin, &position))) raiseFailure();
-    return boost::iostreams::offset_to_position(static_cast<boost::iostreams::stream_offset>(position.QuadPart));
+    return boost::iostreams::offset_to_position(
+        static_cast<boost::iostreams::stream_offset>(position.QuadPart));
 }
 
 StreamTarget::StreamTarget(platform::IStream* stream)

@@ -4,8 +4,8 @@
 #ifndef QRKIT_IMAGING_STREAM_TARGET_H
 #define QRKIT_IMAGING_STREAM_TARGET_H
 
-#include <ios>
 #include <fstream>
+#include <ios>
 #include <ostream>
 
 #include <boost/iostreams/categories.hpp>

@@ -65,9 +65,11 @@ std::uint32_t u32(std::int32_t value) {
 std::size_t descriptionLength(const WCHAR* text) {
     if (text == nullptr) return 0;
     std::size_t first = 0;
-    while (text[first] != 0) ++first;
+    while (text[first] != 0)
+        ++first;
     std::size_t second = 0;
-    while (text[first + 1 + second] != 0) ++second;
+    while (text[first + 1 + second] != 0)
+        ++second;
     return first + 1 + second + 1 + (second > 0 ? 1 : 0);
 }
 
@@ -92,7 +94,7 @@ struct DeviceContext {
     int mapMode = kMapModeText;
     std::vector<std::uint8_t> bytes;  // header placeholder, then every record so far
     std::uint32_t records = 1;        // the header counts
-    std::vector<Brush*> handles;     // slot 0 is reserved
+    std::vector<Brush*> handles;      // slot 0 is reserved
     std::size_t handleCount = 1;      // highest slot used + 1
     bool drawn = false;
     std::int32_t boundsLeft = 0, boundsTop = 0, boundsRight = -1, boundsBottom = -1;
@@ -145,7 +147,8 @@ struct DeviceContext {
             if (handles[i] == brush) return static_cast<std::uint32_t>(i);
         }
         std::size_t slot = 1;
-        while (slot < handles.size() && handles[slot] != nullptr) ++slot;
+        while (slot < handles.size() && handles[slot] != nullptr)
+            ++slot;
         try {
             brush->recorders.reserve(brush->recorders.size() + 1);
             if (slot == handles.size()) handles.resize(std::max<std::size_t>(slot + 1, 2), nullptr);
@@ -166,7 +169,6 @@ struct DeviceContext {
         brush->recorders.push_back(this);
         return static_cast<std::uint32_t>(slot);
     }
-
 };
 
 namespace {
@@ -322,8 +324,10 @@ int FillRect(HDC dc, const RECT* rectangle, HBRUSH brush) {
     putU32(body + 12, u32(bottom));
     putU32(body + 16, u32(rectangle->left));
     putU32(body + 20, u32(rectangle->top));
-    putU32(body + 24, static_cast<std::uint32_t>(static_cast<std::int64_t>(rectangle->right) - rectangle->left));
-    putU32(body + 28, static_cast<std::uint32_t>(static_cast<std::int64_t>(rectangle->bottom) - rectangle->top));
+    putU32(body + 24,
+           static_cast<std::uint32_t>(static_cast<std::int64_t>(rectangle->right) - rectangle->left));
+    putU32(body + 28,
+           static_cast<std::uint32_t>(static_cast<std::int64_t>(rectangle->bottom) - rectangle->top));
     putU32(body + 32, kPatCopy);
     // Source origin 0, 0 (36-43), identity source transform (44-67), no source colour or bitmap.
     const float one = 1.0f;
