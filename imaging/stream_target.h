@@ -38,9 +38,10 @@ class IStreamDevice {
     platform::IStream* stream_;
 };
 
-// Output to a caller's IStream through a 4096-byte buffer (put-back area 4 bytes), starting at the
-// stream's current position. Only Write is called on the stream; after a failed Write, no further call
-// reaches it.
+// Output to a caller's IStream through a 4096-byte buffer with a 4-byte put-back area, starting at the
+// stream's current position. The device is seekable, so its input and output share one array of both
+// sizes together: a full buffer hands 4100 bytes to Write. Only Write is called on the stream; after a failed
+// Write, no further call reaches it.
 class StreamTarget {
   public:
     static constexpr std::streamsize kBufferSize = 4096;

@@ -74,7 +74,7 @@ QRKIT_API int32_t QRKIT_CALL PaintQRCodeImageVector(QRCODE_RESULT handle, const 
                                                     uint32_t foreColour, uint32_t backColour, int32_t format);
 
 /* As PaintQRCodeImageRaster, written to stream from its current position on; the stream is left after
- * the last byte written. Only the stream's Write is called, with up to 4096 bytes at a time; once a Write
+ * the last byte written. Only the stream's Write is called, with about 4 KB at a time; once a Write
  * fails the stream receives no further call and the export returns 10. */
 QRKIT_API int32_t QRKIT_CALL PaintQRCodeImageRaster2(QRCODE_RESULT handle, qrkit_istream* stream,
                                                      int32_t moduleSize, uint32_t foreColour,

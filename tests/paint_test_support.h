@@ -105,7 +105,8 @@ class TestStream final : public kelvane2::platform::IStream {
     std::vector<std::uint8_t> data;
     std::size_t position = 0;
     int writeCalls = 0;
-    int otherCalls = 0;  // any method but Write
+    std::vector<kelvane2::platform::ULONG> writeSizes;  // asked of each call
+    int otherCalls = 0;                                 // any method but Write
     int failFrom = 0;
     std::uint32_t chunk = 0;
     kelvane2::platform::HRESULT failure = kelvane2::platform::STG_E_MEDIUMFULL;
@@ -119,6 +120,7 @@ class TestStream final : public kelvane2::platform::IStream {
     kelvane2::platform::HRESULT Write(const void* bytes, kelvane2::platform::ULONG size,
                                       kelvane2::platform::ULONG* written) override {
         ++writeCalls;
+        writeSizes.push_back(size);
         if (failFrom != 0 && writeCalls >= failFrom) {
             if (written != nullptr) *written = 0;
             return failure;
