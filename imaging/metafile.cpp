@@ -30,6 +30,27 @@ struct MetafileHolder {
     }
 };
 
+// A metafile being recorded and its current brush; both are released should the pattern throw.
+struct Recording {
+    platform::HDC dc;
+    platform::HBRUSH brush = nullptr;
+
+    ~Recording() {
+        dropBrush();
+        HENHMETAFILE unfinished = close();
+        if (unfinished != nullptr) platform::DeleteEnhMetaFile(unfinished);
+    }
+    void dropBrush() {
+        if (brush != nullptr) platform::DeleteObject(brush);
+        brush = nullptr;
+    }
+    HENHMETAFILE close() {
+        HENHMETAFILE metafile = dc == nullptr ? nullptr : platform::CloseEnhMetaFile(dc);
+        dc = nullptr;
+        return metafile;
+    }
+};
+
 }  // namespace
 
 HENHMETAFILE createSymbolMetafile(VectorPaintOptions options, I2DBitPattern* pattern) {
@@ -55,29 +76,32 @@ HENHMETAFILE createSymbolMetafile(VectorPaintOptions options, I2DBitPattern* pat
 
     platform::HDC screen = platform::GetDC(nullptr);
     const platform::RECT frame = {0, 0, W, H};
-    platform::HDC dc = platform::CreateEnhMetaFileW(screen, nullptr, &frame, kDescription);
+    Recording recording{platform::CreateEnhMetaFileW(screen, nullptr, &frame, kDescription)};
     platform::ReleaseDC(nullptr, screen);
-    if (dc == nullptr) return nullptr;
+    if (recording.dc == nullptr) return nullptr;
 
-    platform::SetMapMode(dc, platform::MM_HIMETRIC);
+    // Any refused call would leave the picture incomplete: the metafile is then not made at all.
+    if (platform::SetMapMode(recording.dc, platform::MM_HIMETRIC) == 0) return nullptr;
 
-    platform::HBRUSH back = platform::CreateSolidBrush(options.backColour);
+    recording.brush = platform::CreateSolidBrush(options.backColour);
     const platform::RECT background = {0, 0, W, -H};
-    platform::FillRect(dc, &background, back);
-    platform::DeleteObject(back);
+    if (recording.brush == nullptr || platform::FillRect(recording.dc, &background, recording.brush) == 0) {
+        return nullptr;
+    }
+    recording.dropBrush();
 
-    platform::HBRUSH fore = platform::CreateSolidBrush(options.foreColour);
+    recording.brush = platform::CreateSolidBrush(options.foreColour);
+    if (recording.brush == nullptr) return nullptr;
     for (int i = 0; i < rows; ++i) {
         const std::int32_t top = -i * h;
         for (int j = 0; j < columns; ++j) {
             if ((pattern->getModule(i, j) & 0xFF) == 0) continue;
             const platform::RECT module = {j * w, top, j * w + w, top - h};
-            platform::FillRect(dc, &module, fore);
+            if (platform::FillRect(recording.dc, &module, recording.brush) == 0) return nullptr;
         }
     }
-    platform::DeleteObject(fore);
-
-    return platform::CloseEnhMetaFile(dc);
+    recording.dropBrush();
+    return recording.close();
 }
 
 PaintStatus writeMetafileBits(I2DBitPattern* pattern, std::ostream& out, std::int32_t moduleWidth,

@@ -20,9 +20,10 @@
 namespace kelvane2::imaging {
 
 // Records the symbol into a new metafile, snapping the module sizes of options at its resolution.
-// Returns the metafile (the caller deletes it with DeleteEnhMetaFile), or null when it cannot be made:
-// the resolution is below 1, the extent does not fit 32 bits, or the platform refuses (GetLastError then says
-// why; memory exhaustion is ERROR_NOT_ENOUGH_MEMORY).
+// Returns the metafile (the caller deletes it with DeleteEnhMetaFile), or null when it cannot be made
+// whole: the resolution is below 1, the extent does not fit 32 bits, or the platform refuses any call
+// (GetLastError then says why; memory exhaustion is ERROR_NOT_ENOUGH_MEMORY). Nothing is leaked should
+// the pattern throw.
 platform::HENHMETAFILE createSymbolMetafile(VectorPaintOptions options, I2DBitPattern* pattern);
 
 // Writes the bytes of the symbol's metafile to out. The sizes are in 0.01 mm and snapped again at
