@@ -8,6 +8,14 @@
 
 namespace kelvane2::imaging {
 
+// The system's constants are macros on Windows; elsewhere the platform layer declares them.
+#if !defined(_WIN32)
+using platform::CF_ENHMETAFILE;
+using platform::ERROR_INVALID_PARAMETER;
+using platform::ERROR_NOT_ENOUGH_MEMORY;
+using platform::MM_HIMETRIC;
+#endif
+
 namespace {
 
 using platform::GetLastError;
@@ -18,8 +26,7 @@ constexpr platform::WCHAR kDescription[] = {'k', 'e', 'l', 'v', 'a', 'n', 'e', '
                                             't', 'r', 'i', 'x', 'c', 'o', 'd', 'e', 0, 0};
 
 PaintStatus metafileFailure() {
-    return GetLastError() == platform::ERROR_NOT_ENOUGH_MEMORY ? PaintStatus::kOutOfMemory
-                                                               : PaintStatus::kWriteFailed;
+    return GetLastError() == ERROR_NOT_ENOUGH_MEMORY ? PaintStatus::kOutOfMemory : PaintStatus::kWriteFailed;
 }
 
 // Deletes a metafile when it goes out of scope.
@@ -56,7 +63,7 @@ struct Recording {
 HENHMETAFILE createSymbolMetafile(VectorPaintOptions options, I2DBitPattern* pattern) {
     platform::SetLastError(0);
     if (options.resolution < 1) {
-        platform::SetLastError(platform::ERROR_INVALID_PARAMETER);
+        platform::SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
     const int columns = pattern->getColumns();
@@ -68,7 +75,7 @@ HENHMETAFILE createSymbolMetafile(VectorPaintOptions options, I2DBitPattern* pat
     const std::int64_t width = static_cast<std::int64_t>(columns) * w;
     const std::int64_t height = static_cast<std::int64_t>(rows) * h;
     if (columns < 0 || rows < 0 || width > INT32_MAX || height > INT32_MAX) {
-        platform::SetLastError(platform::ERROR_INVALID_PARAMETER);
+        platform::SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
     const std::int32_t W = static_cast<std::int32_t>(width);
@@ -81,7 +88,7 @@ HENHMETAFILE createSymbolMetafile(VectorPaintOptions options, I2DBitPattern* pat
     if (recording.dc == nullptr) return nullptr;
 
     // Any refused call would leave the picture incomplete: the metafile is then not made at all.
-    if (platform::SetMapMode(recording.dc, platform::MM_HIMETRIC) == 0) return nullptr;
+    if (platform::SetMapMode(recording.dc, MM_HIMETRIC) == 0) return nullptr;
 
     recording.brush = platform::CreateSolidBrush(options.backColour);
     const platform::RECT background = {0, 0, W, -H};
@@ -127,7 +134,7 @@ PaintStatus copySymbolToClipboard(const VectorPaintOptions& options, I2DBitPatte
     if (holder.metafile == nullptr) return metafileFailure();
     if (!platform::OpenClipboard(nullptr)) return PaintStatus::kWriteFailed;
     platform::EmptyClipboard();
-    const bool placed = platform::SetClipboardData(platform::CF_ENHMETAFILE, holder.metafile) != nullptr;
+    const bool placed = platform::SetClipboardData(CF_ENHMETAFILE, holder.metafile) != nullptr;
     platform::CloseClipboard();
     if (!placed) return PaintStatus::kWriteFailed;
     holder.metafile = nullptr;  // the clipboard owns it now

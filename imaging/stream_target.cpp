@@ -7,6 +7,11 @@ namespace kelvane2::imaging {
 
 namespace {
 
+// A failing status (FAILED, a macro on Windows).
+bool failed(platform::HRESULT status) {
+    return status < 0;
+}
+
 [[noreturn]] void raiseFailure() {
     throw std::ios_base::failure("Underlying permission error.");
 }
@@ -20,7 +25,7 @@ std::streamsize IStreamDevice::write(const char* bytes, std::streamsize n) {
             std::min<std::streamsize>(n - done, std::numeric_limits<platform::ULONG>::max()));
         platform::ULONG written = 0;
         const platform::HRESULT status = stream_->Write(bytes + done, chunk, &written);
-        if (platform::FAILED(status) || written == 0) raiseFailure();
+        if (failed(status) || written == 0) raiseFailure();
         done += std::min<std::streamsize>(written, chunk);
     }
     return n;
@@ -31,7 +36,7 @@ std::streamsize IStreamDevice::read(char* buffer, std::streamsize n) {
         std::min<std::streamsize>(n, std::numeric_limits<platform::ULONG>::max()));
     platform::ULONG count = 0;
     const platform::HRESULT status = stream_->Read(buffer, chunk, &count);
-    if (platform::FAILED(status)) raiseFailure();
+    if (failed(status)) raiseFailure();
     return count == 0 ? -1 : static_cast<std::streamsize>(count);
 }
 
@@ -43,7 +48,7 @@ std::streampos IStreamDevice::seek(boost::iostreams::stream_offset offset, std::
     move.QuadPart = offset;
     platform::ULARGE_INTEGER position;
     position.QuadPart = 0;
-    if (platform::FAILED(stream_->Seek(move, origin, &position))) raiseFailure();
+    if (failed(stream_->Seek(move, origin, &position))) raiseFailure();
     return boost::iostreams::offset_to_position(
         static_cast<boost::iostreams::stream_offset>(position.QuadPart));
 }

@@ -17,11 +17,15 @@ namespace kelvane2::platform {
 
 #if defined(_WIN32)
 
+using ::DWORD;
 using ::HRESULT;
 using ::ISequentialStream;
 using ::IStream;
 using ::LARGE_INTEGER;
 using ::STATSTG;
+using ::STREAM_SEEK_CUR;
+using ::STREAM_SEEK_END;
+using ::STREAM_SEEK_SET;
 using ::ULARGE_INTEGER;
 using ::ULONG;
 
