@@ -13,6 +13,11 @@ int maskPattern(int mask, int w, const std::uint8_t* source, std::uint8_t* targe
 int writeFormatInfo(int w, std::uint8_t* matrix, int mask, int level);
 // N1 + N2 + N3 of a finished matrix (bit 0 of every byte), computed directly from the definition.
 int penalty(int w, const std::uint8_t* matrix);
+// The run-length list of a line of length modules (1-177), module k at line[k * step]: entry 0 a light
+// run (-1 when the line starts dark), then dark and light runs in turn. runs holds kMaxRuns entries;
+// returns the number of entries.
+constexpr int kMaxRuns = 178;
+int lineRuns(const std::uint8_t* line, int step, int length, int* runs);
 // N1 and N3 of one line's run-length list (entry 0 a light run, -1 when the line starts dark).
 int scoreRuns(const int* runs, int count);
 // The score chooseMask compares: penalty plus the N4 term from the dark count.
@@ -20,8 +25,9 @@ int maskScore(int w, const std::uint8_t* matrix, int darkCount);
 
 // A new matrix (new[]) of the filled frame masked with mask 0-7 and with its format information.
 std::uint8_t* applyMask(int w, const std::uint8_t* frame, int mask, int level);
-// The lowest-scoring of the eight masked candidates (ties go to the lower mask); new[] matrix. When
-// chosenMask is not null it receives the mask, and scores (8 ints) the eight scores.
+// The lowest-scoring of the eight masked candidates (ties go to the lower mask); new[] matrix equal to
+// applyMask(w, frame, chosen mask, level). When chosenMask is not null it receives the mask, and scores
+// (8 ints) the eight scores. w is a QR Code width, 21-177.
 std::uint8_t* chooseMask(int w, const std::uint8_t* frame, int level, int* chosenMask = nullptr,
                          int* scores = nullptr);
 

@@ -43,6 +43,9 @@ struct InputSegment {
 // The bits of one segment for a QR version (1-40; 0 counts as 1-9), split where the segment exceeds
 // what one count field can hold. Returns the length.
 int encodeQrSegment(InputSegment& segment, int version);
+// Appends the payload of size bytes of a character mode (numeric, alphanumeric, byte, Kanji) to bits,
+// without header; QR Code and Micro QR Code share it.
+void appendSegmentPayload(int mode, const std::uint8_t* bytes, int size, BitString& bits);
 // The size estimate of a segment in bits for a QR version, without encoding.
 int estimateSegmentBits(const InputSegment& segment, int version);
 

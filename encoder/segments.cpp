@@ -75,6 +75,20 @@ char* writeBytes(char* out, const std::uint8_t* bytes, int size) {
     return out;
 }
 
+// The payload of the character modes; every other mode that carries data writes each byte in 8 bits.
+char* writeCharacterPayload(char* out, int mode, const std::uint8_t* bytes, int size) {
+    switch (mode) {
+        case kNumeric:
+            return writeNumericPayload(out, bytes, size);
+        case kAlphanumeric:
+            return writeAlphanumericPayload(out, bytes, size);
+        case kKanji:
+            return writeKanjiPayload(out, bytes, size);
+        default:
+            return writeBytes(out, bytes, size);
+    }
+}
+
 // The payload length in bits of a part of size bytes.
 int payloadBits(int mode, int size) {
     switch (mode) {
@@ -101,37 +115,30 @@ void appendPart(BitString& bits, int mode, const std::uint8_t* bytes, int size, 
     out = writeBits(out, kModeIndicator[mode], 4);
     std::uint32_t count = static_cast<std::uint32_t>(mode == kKanji ? size / 2 : size);
     out = writeBits(out, count, countWidth);  // no count field for modes 4 to 9
-    switch (mode) {
-        case kNumeric:
-            out = writeNumericPayload(out, bytes, size);
-            break;
-        case kAlphanumeric:
-            out = writeAlphanumericPayload(out, bytes, size);
-            break;
-        case kKanji:
-            out = writeKanjiPayload(out, bytes, size);
-            break;
-        case kStructuredAppend: {
-            // Data bytes: total, position, parity; the bits: position - 1, total - 1, parity.
-            std::uint32_t total = size > 0 ? bytes[0] : 0;
-            std::uint32_t position = size > 1 ? bytes[1] : 0;
-            std::uint32_t parity = size > 2 ? bytes[2] : 0;
-            out = writeBits(out, position - 1, 4);
-            out = writeBits(out, total - 1, 4);
-            out = writeBits(out, parity, 8);
-            break;
-        }
-        case kFnc1First:  // the indicator alone
-            break;
-        default:  // Byte, Eci, Indicator14, Indicator15, Fnc1Second: every byte in 8 bits
-            out = writeBytes(out, bytes, size);
-            break;
+    if (mode == kStructuredAppend) {
+        // Data bytes: total, position, parity; the bits: position - 1, total - 1, parity.
+        std::uint32_t total = size > 0 ? bytes[0] : 0;
+        std::uint32_t position = size > 1 ? bytes[1] : 0;
+        std::uint32_t parity = size > 2 ? bytes[2] : 0;
+        out = writeBits(out, position - 1, 4);
+        out = writeBits(out, total - 1, 4);
+        out = writeBits(out, parity, 8);
+    } else if (mode != kFnc1First) {  // FNC1 in first position is the indicator alone
+        out = writeCharacterPayload(out, mode, bytes, size);
     }
     assert(out == end);
     (void)end;
 }
 
 }  // namespace
+
+void appendSegmentPayload(int mode, const std::uint8_t* bytes, int size, BitString& bits) {
+    int length = payloadBits(mode, size);
+    char* out = bits.extend(length);
+    char* end = writeCharacterPayload(out, mode, bytes, size);
+    assert(end == out + length);
+    (void)end;
+}
 
 int encodeQrSegment(InputSegment& segment, int version) {
     segment.bits.clear();

@@ -47,7 +47,116 @@ typedef char16_t qrkit_char16;
 typedef uint_least16_t qrkit_char16;
 #endif
 
-/* Declarations follow, each documented; see the sections below. */
+/* ---- Encoding: QR Code ------------------------------------------------------------------------
+ *
+ * data: NUL-terminated bytes in the input language (plain bytes, with '~' escapes for control and
+ *   decimal bytes, Kanji, structured append, ECI designators, FNC1 and center overlays). A 0 byte is
+ *   written as the escape ~d000 or ~@.
+ * versionWord: bits 0-7 the requested version: 0 the smallest that holds the data, 1-40 the smallest
+ *   allowed, 41-255 taken as 40. Bits 8-10 the forced mode: 0 automatic division into modes; 1 each
+ *   data run as one segment, numeric if all digits, else alphanumeric if it can be, else byte; 2
+ *   numeric only; 3 alphanumeric only; 4-7 byte only (under 2 and 3 a run that does not fit fails with
+ *   0x80520006). Bit 15 (0x8000) strict version: the symbol may not be larger than the requested
+ *   version, else the call fails with 0x80520005 (so 0x8000 alone always fails). Other bits ignored.
+ * ecLevel: error correction level 0 L, 1 M, 2 Q, 3 H; below 0 taken as 0, above 3 as 3.
+ * The mask is always chosen automatically (lowest penalty).
+ */
+
+/* Encodes data. Returns 0 and stores a new handle (one reference, the caller's) in *out, or returns a
+ * failure code and stores null in *out: 0x80520005 when no version (or not the strict one) holds the
+ * data, 0x80520006, 0x80520032, 0x80520034, 0x80520035, 0x80520050, 0x80520051, 0x8052005A for malformed
+ * input (see QRCodeGetErrorMessage), 0x8052000B when memory runs out. A null data or out pointer returns
+ * 0x80004003 and writes nothing. */
+QRKIT_API int32_t QRKIT_CALL QRCodeEncode(const char* data, int versionWord, int ecLevel, QRCODE_RESULT* out);
+
+/* As QRCodeEncode; returns the new handle, or null on any failure (the code is not available). */
+QRKIT_API QRCODE_RESULT QRKIT_CALL QRCodeEncode2(const char* data, int versionWord, int ecLevel);
+
+/* As QRCodeEncode2 for NUL-terminated UTF-16 text. When every code unit is 1-255 each becomes one byte
+ * (ISO 8859-1); otherwise the data is EF BB BF followed by the UTF-8 form of the text. A high surrogate
+ * followed by a low one is one character; any other surrogate is encoded on its own. */
+QRKIT_API QRCODE_RESULT QRKIT_CALL QRCodeEncode2W(const qrkit_char16* data, int versionWord, int ecLevel);
+
+/* ---- Encoding: Micro QR Code ----------------------------------------------------------------------
+ *
+ * data: NUL-terminated bytes in the Micro subset of the input language: control and decimal bytes,
+ *   ~~, Kanji blocks and designators; "~2[", "~1", "~3[" and "~50[" are plain data. Designators and
+ *   data that no Micro version can carry fail with 0x80520005.
+ * versionWord: the whole value is the requested version: 0 (or below) the smallest that holds the data,
+ *   1-4 for M1-M4 as the smallest allowed, above 4 taken as M4. There are no flag bits.
+ * ecLevel: 0 L, 1 M, 2 Q, 3 H, clamped to 0-3, then lowered to the highest level the chosen version
+ *   offers (M1 its error detection only, reported as 0; M2 and M3 up to M; M4 up to Q). The handle's
+ *   level (IQrcodeResult::getEcLevel) is the one used. The mask is chosen automatically.
+ */
+
+/* Encodes data as a Micro QR Code symbol. Returns 0 with a new handle in *out, or a failure code with
+ * null in *out (0x80520005 too long or not encodable in Micro QR Code, 0x80520050 an invalid Kanji
+ * block, 0x8052000B out of memory). A null data or out pointer returns 0x80004003 and writes nothing. */
+QRKIT_API int32_t QRKIT_CALL MicroQRCodeEncode(const char* data, int versionWord, int ecLevel,
+                                               QRCODE_RESULT* out);
+
+/* As MicroQRCodeEncode; returns the new handle, or null on any failure. */
+QRKIT_API QRCODE_RESULT QRKIT_CALL MicroQRCodeEncode2(const char* data, int versionWord, int ecLevel);
+
+/* ---- Encoding: HIBC and structured-append parity ------------------------------------------------- */
+
+/* Encodes HIBC data as QR Code: data (at most 100 bytes) is upper-cased (a-z only), must hold at most
+ * 36 characters of "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ-. $/+%", and is encoded as '+', the data and
+ * its modulo-43 check character. versionWord and ecLevel as for QRCodeEncode. Every formatting failure
+ * (too long, a character outside the set) returns 0x80520005 and leaves *out as it was; other
+ * failures are those of QRCodeEncode (out set to null). */
+QRKIT_API int32_t QRKIT_CALL HIBC_QRCodeEncode(const char* data, int versionWord, int ecLevel,
+                                               QRCODE_RESULT* out);
+
+/* As HIBC_QRCodeEncode; returns the new handle, or null on any failure. */
+QRKIT_API QRCODE_RESULT QRKIT_CALL HIBC_QRCodeEncode2(const char* data, int versionWord, int ecLevel);
+
+/* The structured-append parity (0-255) of a whole message written in the input language: the XOR of
+ * every data byte of its numeric, alphanumeric, byte and Kanji segments (escapes count by the bytes
+ * they produce; headers, designators and FNC1 count nothing). Input that fails to parse gives the
+ * parity of what was parsed; a null pointer gives 0. Give the result to every symbol's ~2[P][T,Y]. */
+QRKIT_API int QRKIT_CALL QRCodeGetParity(const char* data);
+
+/* ---- Results -------------------------------------------------------------------------------------- */
+
+/* The symbol version of a handle: 1-40 for QR Code, 1-4 for Micro QR Code (M1-M4); 0 for a null
+ * handle. */
+QRKIT_API int QRKIT_CALL QRCodeResultGetVersion(QRCODE_RESULT handle);
+
+/* Ends the caller's reference on a handle and frees the font string the result holds
+ * (QRCodeResultGetBarcodeString2). Returns the references left: 0 when the result was destroyed, and
+ * for a null handle. The handle must not be used afterwards. */
+QRKIT_API int QRKIT_CALL DestroyQRCodeEncodeResult(QRCODE_RESULT handle);
+
+/* ---- Messages ------------------------------------------------------------------------------------- */
+
+/* The English message of a result code: the message of error number (code & 0xFFFF) when bits 28-16
+ * of the code read 82 (bits 31-29 are not tested), else "Unspecified error.". A bare error number such
+ * as 12 therefore gives "Unspecified error."; pass 0x80520000 | n for its message. Static text: never
+ * freed, valid for the life of the process. */
+QRKIT_API const char* QRKIT_CALL QRCodeGetErrorMessage(int32_t code);
+
+/* ---- Font strings --------------------------------------------------------------------------------
+ *
+ * The symbol as lines of upper-case hexadecimal digits for a QR barcode font: line j covers module
+ * rows 4j to 4j+3, character k of it column k, the top row the most significant bit (1 dark); rows
+ * below the symbol count as light. Lines are joined by the separator (null or "" for none). No quiet
+ * zone is added. Length without the NUL: lines * columns + (lines - 1) * strlen(separator), with
+ * lines = (rows + 3) / 4.
+ */
+
+/* Writes the font string of a handle into buffer. size points to the buffer's size in bytes. With a
+ * null buffer, stores the size needed (NUL included) in *size and returns 0. Otherwise returns 0 and
+ * stores the characters written (NUL not counted) in *size, or returns the bare number 12 when the
+ * buffer is too small (nothing written, *size unchanged). Returns the bare number 8 for a null size or
+ * a null handle, 11 when memory runs out. */
+QRKIT_API int QRKIT_CALL QRCodeResultGetBarcodeString(QRCODE_RESULT handle, char* buffer, int* size,
+                                                      const char* separator);
+
+/* The font string of a handle, kept by the result: valid until the next call of this function on the
+ * same handle or DestroyQRCodeEncodeResult, never freed by the caller. Null for a null handle, a
+ * handle that is not an encode result, or when memory runs out. */
+QRKIT_API const char* QRKIT_CALL QRCodeResultGetBarcodeString2(QRCODE_RESULT handle, const char* separator);
 
 #ifdef __cplusplus
 }
