@@ -13,6 +13,7 @@
 #include "paint_test_support.h"
 #include "qrkit/qrkit.h"
 #include "qrkit/qrkit_paint.h"
+#include "support/alloc_failure.h"
 
 namespace {
 
@@ -433,6 +434,66 @@ TEST(PaintExportsTest, NothingEscapes) {
         EXPECT_EQ(PaintQRCodeImageEMF(&result, 25, 300, 0, 0xFFFFFF, 0), nullptr);
         EXPECT_EQ(PaintQRCodeImageClipboard(&result, 25, 300, 0, 0xFFFFFF), row.expected);
         EXPECT_EQ(result.references, 1u) << "every query is released";
+    }
+}
+
+// Memory runs out at every allocation in turn: each call frees everything it allocated and gives 11
+// (10 for a file whose own buffer could not be had), or 0 with the whole image.
+TEST(PaintExportsTest, MemoryExhaustion) {
+    Symbol symbol(kText);
+    ScratchDir dir("paint-memory");
+    const std::string path = dir.file("image");
+    for (const FormatRow& row : kFormats) {
+        if (row.call.format == 3) continue;  // EPS text: the writer's own allocations, tested with it
+        SCOPED_TRACE(row.what);
+        TestStream reference;
+        ASSERT_EQ(paintStream(symbol.handle(), &reference, row.call), 0);
+        for (bool toFile : {true, false}) {
+            bool succeeded = false;
+            for (std::int64_t n = 0; n < 10000 && !succeeded; ++n) {
+                SCOPED_TRACE("allocation " + std::to_string(n) + (toFile ? " (file)" : " (stream)"));
+                TestStream stream;
+                stream.data.reserve(1 << 20);  // the caller's stream itself does not allocate
+                stream.writeSizes.reserve(4096);
+                const std::int64_t live = qrkit_test::liveAllocations();
+                qrkit_test::failAllocationAfter(n);
+                const std::int32_t result = toFile ? paintFile(symbol.handle(), path.c_str(), row.call)
+                                                   : paintStream(symbol.handle(), &stream, row.call);
+                const bool failed = qrkit_test::allocationFailureHappened();
+                qrkit_test::disarmAllocationFailure();
+                EXPECT_EQ(qrkit_test::liveAllocations(), live);
+                succeeded = !failed;
+                if (result == 0) {
+                    // Success only with the whole image (a PNG differs in its time chunk only).
+                    const std::vector<std::uint8_t> written =
+                        toFile ? painttest::readBytes(path) : stream.data;
+                    if (row.call.format == 0) {
+                        EXPECT_EQ(written.size(), reference.data.size());
+                    } else {
+                        EXPECT_EQ(written, reference.data);
+                    }
+                } else {
+                    EXPECT_TRUE(failed);
+                    EXPECT_TRUE(result == 11 || (toFile && result == 10)) << "result " << result;
+                }
+                if (::testing::Test::HasFailure()) return;
+            }
+            EXPECT_TRUE(succeeded);
+        }
+        EXPECT_EQ(symbol.references(), 1u);
+    }
+    for (std::int64_t n = 0; n < 10000; ++n) {
+        SCOPED_TRACE("metafile, allocation " + std::to_string(n));
+        qrkit_test::failAllocationAfter(n);
+        qrkit_metafile metafile = PaintQRCodeImageEMF(symbol.handle(), 25, 300, 0, 0xFFFFFF, 0);
+        const bool failed = qrkit_test::allocationFailureHappened();
+        qrkit_test::disarmAllocationFailure();
+        if (metafile != nullptr) QRCodeMetafileDelete(metafile);
+        if (!failed) {
+            EXPECT_NE(metafile, nullptr);
+            break;
+        }
+        EXPECT_EQ(metafile, nullptr);
     }
 }
 
