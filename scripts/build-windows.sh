@@ -11,18 +11,22 @@
 #   <triplet>/qrkit/           the qrkit build; qrkit.dll and, for x86_64, qrkit_windows_tests.exe
 #   wine/                      the private wine prefix of the test run
 #
-# Options: --no-install skips the apt step (the packages must then be present).
+# Options: --no-install skips the apt step (the packages must then be present); arguments after --
+# go to the test program (e.g. -- --gtest_filter='Paint.*').
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 out=${QRKIT_WINDOWS_BUILD:-$root/build-windows}
 jobs=2
 install=1
-for arg in "$@"; do
-  case $arg in
+test_args=()
+while [ $# -gt 0 ]; do
+  case $1 in
     --no-install) install=0 ;;
-    *) echo "usage: $0 [--no-install]" >&2; exit 2 ;;
+    --) shift; test_args=("$@"); break ;;
+    *) echo "usage: $0 [--no-install] [-- test program arguments]" >&2; exit 2 ;;
   esac
+  shift
 done
 
 wine=/usr/lib/wine/wine64
@@ -169,7 +173,7 @@ fi
 "$wineserver" -p >/dev/null 2>&1 </dev/null
 trap '"$wineserver" -k >/dev/null 2>&1 || true' EXIT
 "$wine" wineboot >/dev/null 2>&1 </dev/null || true
-if ! (cd "$out/x86_64-w64-mingw32/qrkit" && "$wine" qrkit_windows_tests.exe 2>&1 | tr -d '\r'; exit "${PIPESTATUS[0]}"); then
+if ! (cd "$out/x86_64-w64-mingw32/qrkit" && "$wine" qrkit_windows_tests.exe ${test_args[@]+"${test_args[@]}"} 2>&1 </dev/null | tr -d '\r'; exit "${PIPESTATUS[0]}"); then
   failures=$((failures + 1))
   echo "Windows tests FAILED" >&2
 fi
