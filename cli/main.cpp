@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/image_output.h"
 #include "cli/symbol_text.h"
 #include "encoder/objectmodel.h"
 #include "qrkit/qrkit.h"
@@ -35,6 +36,14 @@ Encode options:
                         of 0 and 1) or terminal (a picture drawn with half blocks)
   --separator SEP       separator between font string lines (default a line feed);
                         \n, \r and \t are understood
+  -o FILE               write an image file instead of printing: png, bmp, svg, eps or emf,
+                        told by the extension or by --format
+  --format FMT          the image format: png, bmp, svg, eps or emf
+  --module-size N       module size: pixels for png and bmp (default 4), hundredths of a
+                        millimetre for svg, eps and emf (default 25, 0.25 mm)
+  --dpi N               resolution the vector sizes are rounded to (default 300)
+  --fg RRGGBB           colour of dark modules (default 000000)
+  --bg RRGGBB           colour of light modules and the quiet zone (default ffffff)
   --quiet-zone N        light modules around the picture (default 4, 2 for Micro QR Code)
 
 The input language: plain bytes stand for themselves; ~M is a control byte (0x0D), ~d065 a
@@ -46,6 +55,8 @@ Examples:
   qrkit encode --micro --print terminal 12345
   qrkit encode --hibc A123BJC5D6E71
   qrkit parity "a whole message"
+  qrkit encode -o symbol.png --module-size 8 "https://example.com"
+  qrkit encode -o label.svg --module-size 50 --fg 1a237e --micro 12345
   qrkit encode "HELLO WORLD"
   qrkit encode --level H --print terminal "https://example.com"
   qrkit encode --min-version 5 --strict --print rows 12345
@@ -65,6 +76,7 @@ struct EncodeRequest {
     std::string format = "font";
     std::string separator = "\n";
     int quietZone = -1;  // 4 modules for QR Code, 2 for Micro QR Code
+    qrkit_cli::ImageRequest image;
 };
 
 int usageError(const std::string& message) {
@@ -166,6 +178,24 @@ int runEncode(int argc, char** argv) {
         } else if (arg == "--separator") {
             if (!value(&v)) return usageError("--separator takes a text");
             request.separator = unescapeSeparator(v);
+        } else if (arg == "-o" || arg == "--output") {
+            if (!value(&v)) return usageError("-o takes a file name");
+            request.image.path = v;
+        } else if (arg == "--format") {
+            if (!value(&v)) return usageError("--format takes png, bmp, svg, eps or emf");
+            request.image.format = v;
+        } else if (arg == "--module-size") {
+            if (!value(&v) || !parseInt(v, 1, 100000, &request.image.moduleSize)) {
+                return usageError("--module-size takes a number from 1 to 100000");
+            }
+        } else if (arg == "--dpi") {
+            if (!value(&v) || !parseInt(v, 1, 100000, &request.image.resolution)) {
+                return usageError("--dpi takes a number from 1 to 100000");
+            }
+        } else if (arg == "--fg" || arg == "--bg") {
+            std::uint32_t* colour = arg == "--fg" ? &request.image.foreColour : &request.image.backColour;
+            if (!value(&v) || !qrkit_cli::parseColour(v, colour))
+                return usageError(arg + " takes a colour RRGGBB");
         } else if (arg == "--quiet-zone") {
             if (!value(&v) || !parseInt(v, 0, 100, &request.quietZone)) {
                 return usageError("--quiet-zone takes a number of modules from 0 to 100");
@@ -215,6 +245,12 @@ int runEncode(int argc, char** argv) {
     if (result != 0) {
         std::cerr << "qrkit: " << QRCodeGetErrorMessage(result) << "\n";
         return 1;
+    }
+    if (!request.image.path.empty()) {
+        request.image.quietZone = request.quietZone;
+        int status = qrkit_cli::writeImage(handle, request.image);
+        DestroyQRCodeEncodeResult(handle);
+        return status;
     }
     if (request.format == "font") {
         const char* text = QRCodeResultGetBarcodeString2(handle, request.separator.c_str());
