@@ -11,6 +11,7 @@
 #include "encoder/objectmodel.h"
 
 #if QRKIT_HAVE_ZXING
+#define ZX_USE_UTF8 1
 #include <ZXing/BarcodeFormat.h>
 #include <ZXing/DecodeHints.h>
 #include <ZXing/ImageView.h>

@@ -18,6 +18,7 @@
 #include "encoder/tables.h"
 #include "qrkit/qrkit.h"
 #include "support/decode.h"
+#include "tool_run.h"
 
 namespace {
 
@@ -319,6 +320,59 @@ TEST(Explain, BytesAReaderReturns) {
     }
     std::string bytes;
     EXPECT_FALSE(qe::expectedReaderBytes("~2[0][3]X", false, &bytes));
+}
+
+}  // namespace
+
+namespace {
+
+// The tool prints the numbers the encoder recorded.
+TEST(ExplainTool, PrintsTheEncodersNumbers) {
+    const std::string data = "~50[:swiss7]https://example.com/a/long/path";
+    Recorded r = record(data, 0, 0);
+    ASSERT_EQ(r.result, 0);
+    const tooltest::ToolRun run = tooltest::runTool("explain --level L '" + data + "'");
+    ASSERT_EQ(run.status, 0) << run.out;
+    const std::vector<std::string> lines = tooltest::lines(run.out);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines[0], "Symbol: QR Code " + std::to_string(r.decisions.version) + "-L, " +
+                            std::to_string(r.decisions.width) + " x " + std::to_string(r.decisions.width) +
+                            " modules");
+    const std::string chosen = "  mask " + std::to_string(r.decisions.mask);
+    int masksListed = 0;
+    for (const std::string& line : lines) {
+        if (line.rfind("  mask ", 0) != 0) continue;
+        ++masksListed;
+        const int mask = line[7] - '0';
+        EXPECT_EQ(std::stoi(line.substr(8)), r.decisions.scores[mask]) << line;
+        EXPECT_EQ(line.find("chosen") != std::string::npos, mask == r.decisions.mask) << line;
+    }
+    EXPECT_EQ(masksListed, 8);
+    const qe::OverlayDamage damage = qe::overlayDamage(r.decisions, r.symbol.modules.data());
+    EXPECT_EQ(lines.back(), "Verdict: " + qe::overlayVerdict(damage));
+    EXPECT_NE(run.out.find("Capacity: " + std::to_string(r.decisions.segmentBits) + " of " +
+                           std::to_string(r.decisions.capacityBits) + " data bits used"),
+              std::string::npos);
+
+    const struct {
+        const char* name;
+        std::string arguments;
+        int status;
+        const char* text;
+    } cases[] = {
+        {"Micro QR Code", "explain --micro 12345", 0, "Masks (evaluation score, the highest wins):"},
+        {"HIBC is formatted first", "explain --hibc a1b2", 0, "HIBC data: +A1B2M"},
+        {"segments by mode", "explain '~2[1][3,45]~7000026Gr~4[~d147~d095]'", 0, "symbol 1 of 3, parity 45"},
+        {"a failure prints the library's message", "explain --strict --min-version 1 " + std::string(40, 'a'),
+         1, "Input is too long"},
+        {"no data", "explain", 2, "no data"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const tooltest::ToolRun other = tooltest::runTool(c.arguments);
+        EXPECT_EQ(other.status, c.status);
+        EXPECT_NE(other.out.find(c.text), std::string::npos) << other.out;
+    }
 }
 
 }  // namespace
