@@ -56,17 +56,6 @@ struct BatchRequest {
     int threads = 0;
 };
 
-bool readAll(const std::string& path, std::string* out) {
-    if (path == "-") {
-        out->assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
-        return true;
-    }
-    std::ifstream file(path, std::ios::binary);
-    if (!file) return false;
-    out->assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-    return true;
-}
-
 // One record a line; a carriage return before the line feed is dropped, empty lines are skipped.
 std::vector<Record> lineRecords(const std::string& text) {
     std::vector<Record> records;
@@ -264,7 +253,10 @@ Outcome encodeRecord(const Record& record, const BatchRequest& request, const st
 
 class ProgressBar {
   public:
-    explicit ProgressBar(std::size_t total) : total_(total), shown_(isatty(STDERR_FILENO) != 0) {}
+    // Drawn only on a terminal, and not over CSV rows going to the same terminal.
+    ProgressBar(std::size_t total, bool rowsOnStdout)
+        : total_(total),
+          shown_(isatty(STDERR_FILENO) != 0 && !(rowsOnStdout && isatty(STDOUT_FILENO) != 0)) {}
 
     void update(std::size_t done) {
         if (!shown_ || total_ == 0) return;
@@ -362,7 +354,7 @@ int runBatch(int argc, char** argv) {
     const auto started = std::chrono::steady_clock::now();
 
     std::string text;
-    if (!readAll(request.input, &text)) {
+    if (!readInputFile(request.input, &text)) {
         std::cerr << "qrkit: cannot read " << request.input << ": " << std::strerror(errno) << "\n";
         return 1;
     }
@@ -443,7 +435,7 @@ int runBatch(int argc, char** argv) {
         workers.emplace_back(work);
 
     // The CSV rows in record order, chunk by chunk as the chunks are done.
-    ProgressBar progress(count);
+    ProgressBar progress(count, !images && csv == stdout);
     std::string rows = images ? std::string() : std::string("line,data,font,error\n");
     std::size_t failed = 0;
     std::vector<std::string> failures;

@@ -2,7 +2,9 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <iostream>
+#include <iterator>
 
 namespace qrkit_cli {
 
@@ -102,6 +104,17 @@ std::int32_t encodeSymbol(const std::string& data, const SymbolSettings& setting
     if (settings.micro) return MicroQRCodeEncode(data.c_str(), settings.minVersion, settings.level, out);
     if (settings.hibc) return HIBC_QRCodeEncode(data.c_str(), settings.versionWord(), settings.level, out);
     return QRCodeEncode(data.c_str(), settings.versionWord(), settings.level, out);
+}
+
+bool readInputFile(const std::string& path, std::string* out) {
+    if (path == "-") {
+        out->assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+        return true;
+    }
+    std::ifstream file(path, std::ios::binary);
+    if (!file) return false;
+    out->assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    return true;
 }
 
 int usageFailure(const std::string& message) {

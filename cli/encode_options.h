@@ -39,6 +39,9 @@ std::string checkSymbolSettings(const SymbolSettings& settings);
 // Returns the library's result code, with the handle in *out on success.
 std::int32_t encodeSymbol(const std::string& data, const SymbolSettings& settings, QRCODE_RESULT* out);
 
+// Reads a whole file, or standard input for "-". False when the file cannot be opened (errno tells).
+bool readInputFile(const std::string& path, std::string* out);
+
 // Prints a usage error for the tool and returns the exit status 2.
 int usageFailure(const std::string& message);
 

@@ -3,9 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <iostream>
-#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -155,17 +153,6 @@ void printOverlay(const qe::SymbolDecisions& decisions, const std::vector<std::u
     out << "Verdict: " << qe::overlayVerdict(damage) << "\n";
 }
 
-bool readAllInput(const std::string& path, std::string* out) {
-    if (path == "-") {
-        out->assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
-        return true;
-    }
-    std::ifstream file(path, std::ios::binary);
-    if (!file) return false;
-    out->assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-    return true;
-}
-
 }  // namespace
 
 int runExplain(int argc, char** argv) {
@@ -182,7 +169,7 @@ int runExplain(int argc, char** argv) {
         if (arg == "--file" || arg == "-") {
             const std::string path = arg == "-" ? "-" : (i + 1 < argc ? argv[++i] : "");
             if (path.empty()) return usageFailure("--file takes a path");
-            if (!readAllInput(path, &data)) {
+            if (!readInputFile(path, &data)) {
                 std::cerr << "qrkit: cannot read " << path << ": " << std::strerror(errno) << "\n";
                 return 1;
             }
