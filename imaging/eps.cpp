@@ -22,13 +22,27 @@ void writeText(std::ostream& out, std::string_view text) {
     out.write(text.data(), static_cast<std::streamsize>(text.size()));
 }
 
+// An argument that reports a failed insertion: the formatter's own stream swallows allocation failures
+// (it only marks itself bad), which would silently drop text from the page.
+template <class T>
+struct Checked {
+    const T& value;
+};
+
+template <class T>
+std::ostream& operator<<(std::ostream& os, const Checked<T>& argument) {
+    os << argument.value;
+    if (os.bad()) throw std::bad_alloc();
+    return os;
+}
+
 // Formats one printf-style line in the C locale.
 class Formatter {
   public:
     explicit Formatter(const char* format) : format_(format, std::locale::classic()) {}
     template <class... Args>
     std::string operator()(const Args&... args) {
-        (format_ % ... % args);
+        (format_ % ... % Checked<Args>{args});
         return format_.str();
     }
 

@@ -162,4 +162,7 @@ QRKIT_API const char* QRKIT_CALL QRCodeResultGetBarcodeString2(QRCODE_RESULT han
 }
 #endif
 
+/* The paint exports: images, metafiles and the clipboard. */
+#include "qrkit/qrkit_paint.h"
+
 #endif

@@ -9,7 +9,7 @@ packages=(
   libpng-dev zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libzbar-dev libzxing-dev libqrcodegencpp-dev python3-segno
-  librsvg2-bin ghostscript dpkg-dev
+  librsvg2-bin ghostscript emf2svg dpkg-dev
 )
 
 missing=()

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "paint_test_support.h"
 #include "qrkit/qrkit.h"
 
 namespace {
@@ -101,6 +102,46 @@ TEST(Tool, FailuresPrintTheLibrarysMessage) {
         SCOPED_TRACE(c.name);
         ToolRun run = runTool(c.arguments);
         EXPECT_EQ(run.status, c.status);
+        EXPECT_NE(run.out.find(c.text), std::string::npos) << run.out;
+    }
+}
+
+TEST(Tool, ImageFilesWithAQuietZone) {
+    const std::string png = testing::TempDir() + "qrkit_cli_symbol.png";
+    ToolRun run = runTool("encode -o " + png + " --module-size 3 'IMAGE FROM THE TOOL'");
+    ASSERT_EQ(run.status, 0) << run.out;
+    painttest::GreyImage image = painttest::readPngGrey(png);
+    EXPECT_EQ(image.width, (21 + 2 * 4) * 3);  // version 1 with the default quiet zone of 4 modules
+    EXPECT_EQ(image.at(0, 0), 255);
+    EXPECT_EQ(image.at(4 * 3, 4 * 3), 0);  // the finder pattern's corner after the quiet zone
+    EXPECT_EQ(painttest::decodeQr(image), "IMAGE FROM THE TOOL");
+
+    run = runTool("encode --micro -o " + png + " --module-size 2 12345");
+    image = painttest::readPngGrey(png);
+    EXPECT_EQ(image.width, (11 + 2 * 2) * 2);  // Micro QR Code: a quiet zone of 2 modules
+    std::remove(png.c_str());
+
+    const struct {
+        const char* name;
+        std::string arguments;
+        int status;
+        const char* text;
+    } cases[] = {
+        {"format from --format", "encode --format svg -o " + testing::TempDir() + "qrkit_cli_symbol X", 0,
+         ""},
+        {"every vector format", "encode -o " + testing::TempDir() + "qrkit_cli_symbol.emf --dpi 600 X", 0,
+         ""},
+        {"colours", "encode -o " + testing::TempDir() + "qrkit_cli_symbol.bmp --fg 102030 --bg '#fafafa' X",
+         0, ""},
+        {"unknown extension", "encode -o " + testing::TempDir() + "qrkit_cli_symbol.gif X", 2, "--format"},
+        {"missing directory", "encode -o /nonexistent/qrkit/x.png X", 1, "File access denied"},
+        {"bad colour", "encode -o x.png --fg red X", 2, "--fg"},
+        {"module size 0", "encode -o x.png --module-size 0 X", 2, "--module-size"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        run = runTool(c.arguments);
+        EXPECT_EQ(run.status, c.status) << run.out;
         EXPECT_NE(run.out.find(c.text), std::string::npos) << run.out;
     }
 }
