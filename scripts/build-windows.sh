@@ -81,7 +81,10 @@ step "libpng"
 mkdir -p "$out/src"
 png_src=$(find "$out/src" -maxdepth 1 -type d -name 'libpng1.6-*' | head -n 1)
 if [ -z "$png_src" ]; then
-  (cd "$out/src" && apt-get source -qq libpng1.6 >/dev/null 2>&1)
+  if ! (cd "$out/src" && apt-get source -qq libpng1.6 >apt-source.log 2>&1); then
+    cat "$out/src/apt-source.log" >&2
+    exit 1
+  fi
   png_src=$(find "$out/src" -maxdepth 1 -type d -name 'libpng1.6-*' | head -n 1)
 fi
 [ -n "$png_src" ] || { echo "libpng source not found" >&2; exit 1; }
@@ -157,6 +160,20 @@ for t in "${triplets[@]}"; do
     failures=$((failures + 1))
   fi
 done
+
+# Every export of the 32-bit DLL is a stdcall function: its object symbol carries the @n decoration.
+t=i686-w64-mingw32
+symbols=$("$t-nm" "$out/$t/qrkit/CMakeFiles/qrkit.dir/qrkit/"*.obj | awk '$2 == "T" { print $3 }')
+not_stdcall=""
+while read -r name _; do
+  printf '%s\n' "$symbols" | grep -Eq "^_${name}@[0-9]+$" || not_stdcall="$not_stdcall $name"
+done <<< "$expected_exports"
+if [ -n "$not_stdcall" ]; then
+  echo "FAIL $t: not stdcall:$not_stdcall" >&2
+  failures=$((failures + 1))
+else
+  echo "ok $t: every export is stdcall"
+fi
 
 # ---- Windows tests under wine64 -------------------------------------------------------------------
 step "wine tests"
