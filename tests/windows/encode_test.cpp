@@ -30,30 +30,35 @@ const std::map<std::string, golden::Symbol>& goldenSymbols() {
     return symbols;
 }
 
-// Encodes a golden case through its export of the given library.
-QRCODE_RESULT encode(const wintest::Qrkit& q, const golden::Case& c) {
-    QRCODE_RESULT handle = nullptr;
-    std::int32_t code = 0;
+// Encodes through the export of a case that gives a result code: QRCodeEncode, MicroQRCodeEncode or
+// HIBC_QRCodeEncode.
+std::int32_t encodeWithCode(const wintest::Qrkit& q, const golden::Case& c, QRCODE_RESULT* out) {
     switch (c.via) {
-        case golden::Export::kQr:
-            code = q.QRCodeEncode(c.data, c.versionWord, c.ecLevel, &handle);
-            break;
+        case golden::Export::kMicro:
+            return q.MicroQRCodeEncode(c.data, c.versionWord, c.ecLevel, out);
+        case golden::Export::kHibc:
+            return q.HIBC_QRCodeEncode(c.data, c.versionWord, c.ecLevel, out);
+        default:
+            return q.QRCodeEncode(c.data, c.versionWord, c.ecLevel, out);
+    }
+}
+
+// Encodes a case through its export of the given library: the handle, or null on failure.
+QRCODE_RESULT encode(const wintest::Qrkit& q, const golden::Case& c) {
+    switch (c.via) {
         case golden::Export::kQr2:
             return q.QRCodeEncode2(c.data, c.versionWord, c.ecLevel);
         case golden::Export::kQr2W:
             return q.QRCodeEncode2W(reinterpret_cast<const wchar_t*>(c.wide), c.versionWord, c.ecLevel);
-        case golden::Export::kMicro:
-            code = q.MicroQRCodeEncode(c.data, c.versionWord, c.ecLevel, &handle);
-            break;
         case golden::Export::kMicro2:
             return q.MicroQRCodeEncode2(c.data, c.versionWord, c.ecLevel);
-        case golden::Export::kHibc:
-            code = q.HIBC_QRCodeEncode(c.data, c.versionWord, c.ecLevel, &handle);
-            break;
         case golden::Export::kHibc2:
             return q.HIBC_QRCodeEncode2(c.data, c.versionWord, c.ecLevel);
+        default: {
+            QRCODE_RESULT handle = nullptr;
+            return encodeWithCode(q, c, &handle) == 0 ? handle : nullptr;
+        }
     }
-    return code == 0 ? handle : nullptr;
 }
 
 TEST(Encode, SymbolsEqualTheNativeBuild) {
@@ -214,9 +219,12 @@ TEST(Encode, ParityAndMessages) {
         std::int32_t code;
         const char* message;
     } rows[] = {
-        {failure(5), "Input is too long"}, {failure(10), "File access denied"},
-        {failure(11), "Out of memory"},    {failure(80), "Invalid Kanji block"},
-        {12, "Unspecified error."},        {0, "Unspecified error."},
+        {failure(5), "Input is too long"},     // error number 5
+        {failure(10), "File access denied"},   // the bare 10 of the paint exports, as a code
+        {failure(11), "Out of memory"},        // error number 11
+        {failure(80), "Invalid Kanji block"},  // error number 80
+        {12, "Unspecified error."},            // a bare error number has no message
+        {0, "Unspecified error."},             // nor has success
     };
     for (const auto& row : rows) {
         EXPECT_STREQ(qrkit().QRCodeGetErrorMessage(row.code), row.message) << std::hex << row.code;
@@ -300,30 +308,18 @@ TEST(Encode, MemoryExhaustion) {
     const wintest::Qrkit& q = wintest::memtestQrkit();
     const wintest::AllocationSwitch& allocation = wintest::allocationSwitch();
     const char* data = "~50[:swiss7]MEMORY 0123456789 ~4[~d147~d095]";
-    const struct {
-        const char* name;
-        std::int32_t (*call)(const wintest::Qrkit& q, const char* data, QRCODE_RESULT* out);
-        QRCODE_RESULT (*call2)(const wintest::Qrkit& q, const char* data);
-    } rows[] = {
-        {"QR Code",
-         [](const wintest::Qrkit& q, const char* d, QRCODE_RESULT* out) {
-             return q.QRCodeEncode(d, 0, 2, out);
-         },
-         [](const wintest::Qrkit& q, const char* d) { return q.QRCodeEncode2(d, 0, 2); }},
-        {"Micro QR Code",
-         [](const wintest::Qrkit& q, const char*, QRCODE_RESULT* out) {
-             return q.MicroQRCodeEncode("MICRO 123", 0, 1, out);
-         },
-         [](const wintest::Qrkit& q, const char*) { return q.MicroQRCodeEncode2("MICRO 123", 0, 1); }},
-        {"HIBC",
-         [](const wintest::Qrkit& q, const char*, QRCODE_RESULT* out) {
-             return q.HIBC_QRCodeEncode("A123BJC5D6E71", 0, 1, out);
-         },
-         [](const wintest::Qrkit& q, const char*) { return q.HIBC_QRCodeEncode2("A123BJC5D6E71", 0, 1); }},
+    using golden::Export;
+    // Each family through its export with a result code and through the one ending in 2.
+    const golden::Case rows[][2] = {
+        {{"QR Code", Export::kQr, data, nullptr, 0, 2}, {"QR Code", Export::kQr2, data, nullptr, 0, 2}},
+        {{"Micro QR Code", Export::kMicro, "MICRO 123", nullptr, 0, 1},
+         {"Micro QR Code", Export::kMicro2, "MICRO 123", nullptr, 0, 1}},
+        {{"HIBC", Export::kHibc, "A123BJC5D6E71", nullptr, 0, 1},
+         {"HIBC", Export::kHibc2, "A123BJC5D6E71", nullptr, 0, 1}},
     };
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
-        QRCODE_RESULT warm = row.call2(q, data);
+        SCOPED_TRACE(row[0].name);
+        QRCODE_RESULT warm = encode(q, row[1]);
         ASSERT_NE(warm, nullptr) << "caches filled first";
         q.DestroyQRCodeEncodeResult(warm);
         int failures = 0;
@@ -331,9 +327,9 @@ TEST(Encode, MemoryExhaustion) {
             QRCODE_RESULT handle = reinterpret_cast<QRCODE_RESULT>(0x1);
             const std::int64_t before = allocation.liveAllocations();
             allocation.failAllocationAfter(n);
-            const std::int32_t code = row.call(q, data, &handle);
+            const std::int32_t code = encodeWithCode(q, row[0], &handle);
             allocation.failAllocationAfter(n);
-            QRCODE_RESULT second = row.call2(q, data);
+            QRCODE_RESULT second = encode(q, row[1]);
             allocation.disarm();
             if (second != nullptr) q.DestroyQRCodeEncodeResult(second);
             if (code == 0) {
