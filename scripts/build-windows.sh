@@ -182,15 +182,16 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEARCH=win64
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  "$wine" wineboot -i >/dev/null 2>&1 </dev/null || true
-  "$wineserver" -w
+  timeout 300 "$wine" wineboot -i >/dev/null 2>&1 </dev/null || true
+  timeout 120 "$wineserver" -w || true
 fi
 # One server for the whole run, started here and ended here; wine's helper processes then do not
-# hold the test's output open.
-"$wineserver" -p >/dev/null 2>&1 </dev/null
+# hold the test's output open. (A server still running on this private prefix is left from an
+# interrupted run of this script, and is reused and ended too.)
+"$wineserver" -p >/dev/null 2>&1 </dev/null || true
 trap '"$wineserver" -k >/dev/null 2>&1 || true' EXIT
 "$wine" wineboot >/dev/null 2>&1 </dev/null || true
-if ! (cd "$out/x86_64-w64-mingw32/qrkit" && "$wine" qrkit_windows_tests.exe ${test_args[@]+"${test_args[@]}"} 2>&1 </dev/null | tr -d '\r'; exit "${PIPESTATUS[0]}"); then
+if ! (cd "$out/x86_64-w64-mingw32/qrkit" && timeout 900 "$wine" qrkit_windows_tests.exe ${test_args[@]+"${test_args[@]}"} 2>&1 </dev/null | tr -d '\r'; exit "${PIPESTATUS[0]}"); then
   failures=$((failures + 1))
   echo "Windows tests FAILED" >&2
 fi
