@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test: the release build (tests, tool, benchmarks), then the test
-# suite again under AddressSanitizer and UndefinedBehaviorSanitizer.
+# Builds everything and runs every test: the release build (tests, tool, benchmarks), the test suite
+# again under AddressSanitizer and UndefinedBehaviorSanitizer, then the Windows DLLs (cross-built and
+# tested under wine64). QRKIT_NATIVE_ONLY=1 leaves the Windows side out.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
@@ -13,3 +14,6 @@ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQRKIT_SANITIZE=ON -
 cmake --build build-asan -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build-asan --output-on-failure -j "$jobs"
+
+# The Windows side: qrkit.dll cross-built for i686 and x86_64, export tables checked, tests under wine64.
+if [ "${QRKIT_NATIVE_ONLY:-0}" != 1 ]; then ./scripts/build-windows.sh; fi
