@@ -1,0 +1,185 @@
+#!/usr/bin/env bash
+# Cross-builds qrkit.dll for 32-bit (i686) and 64-bit (x86_64) Windows with Debian's mingw-w64
+# compilers, runs the Windows tests on the 64-bit build under wine64, and checks the export and import
+# tables of both DLLs. Works from a fresh Debian 12 machine and is idempotent: what is already
+# installed, downloaded or built is reused. Exits non-zero when any step, test or check fails.
+#
+# Everything it downloads or builds goes under the build folder (default build-windows/ in the source
+# tree; QRKIT_WINDOWS_BUILD overrides it):
+#   src/                       Debian's libpng source package
+#   <triplet>/deps/            static libpng (both) and GoogleTest (x86_64) built for Windows
+#   <triplet>/qrkit/           the qrkit build; qrkit.dll and, for x86_64, qrkit_windows_tests.exe
+#   wine/                      the private wine prefix of the test run
+#
+# Options: --no-install skips the apt step (the packages must then be present).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+out=${QRKIT_WINDOWS_BUILD:-$root/build-windows}
+jobs=2
+install=1
+for arg in "$@"; do
+  case $arg in
+    --no-install) install=0 ;;
+    *) echo "usage: $0 [--no-install]" >&2; exit 2 ;;
+  esac
+done
+
+wine=/usr/lib/wine/wine64
+wineserver=/usr/lib/wine/wineserver
+triplets=(i686-w64-mingw32 x86_64-w64-mingw32)
+
+started=$SECONDS
+step_start=$SECONDS
+step() {
+  local now=$SECONDS
+  [ -n "${step_name:-}" ] && printf '== %s: %ds\n' "$step_name" $((now - step_start))
+  step_name=$1
+  step_start=$now
+  [ -n "$step_name" ] && printf '== %s\n' "$step_name"
+  return 0
+}
+
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
+
+# ---- Packages -------------------------------------------------------------------------------------
+step "packages"
+if [ "$install" -eq 1 ]; then
+  packages=(
+    g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools libz-mingw-w64-dev wine64
+    googletest libboost-dev libboost-thread-dev libboost-iostreams-dev
+    cmake ninja-build dpkg-dev
+  )
+  missing=()
+  for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  # apt-get source needs a deb-src line for the release.
+  need_update=0
+  if ! grep -Eqs '^(deb-src|Types:.*deb-src)' /etc/apt/sources.list /etc/apt/sources.list.d/*.list \
+      /etc/apt/sources.list.d/*.sources; then
+    printf 'Types: deb-src\nURIs: http://deb.debian.org/debian\nSuites: bookworm bookworm-updates\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' |
+      $sudo tee /etc/apt/sources.list.d/qrkit-deb-src.sources >/dev/null
+    need_update=1
+  fi
+  apt-cache showsrc libpng1.6 2>/dev/null | grep -q '^Package:' || need_update=1
+  [ ${#missing[@]} -gt 0 ] && need_update=1
+  export DEBIAN_FRONTEND=noninteractive
+  [ "$need_update" -eq 1 ] && $sudo apt-get update -qq
+  if [ ${#missing[@]} -gt 0 ]; then
+    $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  fi
+fi
+
+# ---- libpng, from Debian's source package ----------------------------------------------------------
+step "libpng"
+mkdir -p "$out/src"
+png_src=$(find "$out/src" -maxdepth 1 -type d -name 'libpng1.6-*' | head -n 1)
+if [ -z "$png_src" ]; then
+  (cd "$out/src" && apt-get source -qq libpng1.6 >/dev/null 2>&1)
+  png_src=$(find "$out/src" -maxdepth 1 -type d -name 'libpng1.6-*' | head -n 1)
+fi
+[ -n "$png_src" ] || { echo "libpng source not found" >&2; exit 1; }
+
+for t in "${triplets[@]}"; do
+  deps=$out/$t/deps
+  if [ ! -f "$deps/lib/libpng16.a" ]; then
+    cmake -S "$png_src" -B "$out/$t/libpng" -G Ninja -Wno-dev \
+      -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-$t.cmake" -DCMAKE_BUILD_TYPE=Release \
+      -DCMAKE_INSTALL_PREFIX="$deps" -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF \
+      -DPNG_EXECUTABLES=OFF -DZLIB_LIBRARY="/usr/$t/lib/libz.a" -DZLIB_INCLUDE_DIR="/usr/$t/include" \
+      >/dev/null
+    cmake --build "$out/$t/libpng" -j "$jobs" >/dev/null
+    cmake --install "$out/$t/libpng" >/dev/null
+  fi
+done
+
+# ---- GoogleTest for the 64-bit test program ----------------------------------------------------------
+step "googletest"
+t=x86_64-w64-mingw32
+deps=$out/$t/deps
+if [ ! -f "$deps/lib/libgtest.a" ]; then
+  cmake -S /usr/src/googletest -B "$out/$t/googletest" -G Ninja -Wno-dev \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-$t.cmake" -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_INSTALL_PREFIX="$deps" -DBUILD_GMOCK=OFF -DINSTALL_GTEST=ON >/dev/null
+  cmake --build "$out/$t/googletest" -j "$jobs" >/dev/null
+  cmake --install "$out/$t/googletest" >/dev/null
+fi
+
+# ---- qrkit.dll ---------------------------------------------------------------------------------
+step "qrkit.dll"
+for t in "${triplets[@]}"; do
+  deps=$out/$t/deps
+  tests=OFF
+  [ "$t" = x86_64-w64-mingw32 ] && tests=ON
+  cmake -S "$root" -B "$out/$t/qrkit" -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-$t.cmake" -DCMAKE_BUILD_TYPE=Release \
+    -DQRKIT_WINDOWS_DEPS="$deps" -DQRKIT_TESTS=$tests -DQRKIT_BENCH=OFF \
+    -DPNG_LIBRARY="$deps/lib/libpng16.a" -DPNG_PNG_INCLUDE_DIR="$deps/include" \
+    -DZLIB_LIBRARY="/usr/$t/lib/libz.a" -DZLIB_INCLUDE_DIR="/usr/$t/include" \
+    -DGTest_DIR="$deps/lib/cmake/GTest" >/dev/null
+  cmake --build "$out/$t/qrkit" -j "$jobs"
+done
+
+failures=0
+
+# ---- Export and import tables ----------------------------------------------------------------------
+step "export tables"
+# Every export of qrkit.dll, at its ordinal.
+expected_exports="QRCodeEncode 30
+HIBC_QRCodeEncode 31
+QRCodeResultGetVersion 32
+QRCodeResultGetBarcodeString 36
+DestroyQRCodeEncodeResult 37
+PaintQRCodeImageRaster 38
+PaintQRCodeImageVector 39
+PaintQRCodeImageRaster2 40
+PaintQRCodeImageVector2 41
+PaintQRCodeImageEMF 43
+QRCodeGetErrorMessage 44
+QRCodeEncode2 45
+QRCodeResultGetBarcodeString2 46
+PaintQRCodeImageClipboard 47
+HIBC_QRCodeEncode2 50
+MicroQRCodeEncode 60
+MicroQRCodeEncode2 61
+QRCodeGetParity 62
+QRCodeEncode2W 70"
+allowed_imports="gdi32.dll kernel32.dll msvcrt.dll ole32.dll oleaut32.dll user32.dll"
+for t in "${triplets[@]}"; do
+  dll=$out/$t/qrkit/qrkit.dll
+  if ! "$root/scripts/check-dll-exports.sh" "$t-objdump" "$dll" "$expected_exports" "$allowed_imports"; then
+    failures=$((failures + 1))
+  fi
+done
+
+# ---- Windows tests under wine64 -------------------------------------------------------------------
+step "wine tests"
+export WINEPREFIX=$out/wine
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEARCH=win64
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  "$wine" wineboot -i >/dev/null 2>&1 </dev/null || true
+  "$wineserver" -w
+fi
+# One server for the whole run, started here and ended here; wine's helper processes then do not
+# hold the test's output open.
+"$wineserver" -p >/dev/null 2>&1 </dev/null
+trap '"$wineserver" -k >/dev/null 2>&1 || true' EXIT
+"$wine" wineboot >/dev/null 2>&1 </dev/null || true
+if ! (cd "$out/x86_64-w64-mingw32/qrkit" && "$wine" qrkit_windows_tests.exe 2>&1 | tr -d '\r'; exit "${PIPESTATUS[0]}"); then
+  failures=$((failures + 1))
+  echo "Windows tests FAILED" >&2
+fi
+"$wineserver" -k >/dev/null 2>&1 || true
+trap - EXIT
+
+step ""
+printf '== total: %ds\n' $((SECONDS - started))
+if [ "$failures" -ne 0 ]; then
+  echo "$failures Windows check(s) failed" >&2
+  exit 1
+fi
+echo "Windows build, export tables and tests: all passed"
