@@ -352,6 +352,66 @@ TEST(Registration, ExportsAtTheirOrdinals) {
     }
 }
 
+// The type library embedded in the library's file.
+TEST(TypeLibrary, EmbeddedWithItsLibraryClassAndInterface) {
+    Ref<ITypeLib> library;
+    ASSERT_EQ(::LoadTypeLib(besideProgram(L"qrkitufl.dll").c_str(), library.out()), S_OK);
+    TLIBATTR* attributes = nullptr;
+    ASSERT_EQ(library->GetLibAttr(&attributes), S_OK);
+    EXPECT_TRUE(::IsEqualGUID(attributes->guid, guidOf(kLibraryIdText)));
+    EXPECT_EQ(attributes->wMajorVerNum, 5);
+    EXPECT_EQ(attributes->wMinorVerNum, 0);
+    EXPECT_EQ(attributes->lcid, 1033u);
+    EXPECT_EQ(attributes->syskind, SYS_WIN64);
+    library->ReleaseTLibAttr(attributes);
+
+    // Name and doc string of the library (index -1), the class and the interface.
+    const struct {
+        const char* what;
+        std::wstring id;
+        TYPEKIND kind;
+        WORD flags;
+        const wchar_t* name;
+        const wchar_t* doc;
+    } entries[] = {
+        {"library", L"", TKIND_MAX, 0, L"QRCode4CR", kDescription},
+        {"class", kClassIdText, TKIND_COCLASS, TYPEFLAG_FCANCREATE, L"Tessolink4CR",
+         L"Vostrel Tessolink Class"},
+        {"interface", kInterfaceIdText, TKIND_DISPATCH, TYPEFLAG_FDUAL | TYPEFLAG_FNONEXTENSIBLE,
+         L"ITessolink4CR", L"ITessolink4CR Interface for Crystal Reports"},
+    };
+    for (const auto& e : entries) {
+        SCOPED_TRACE(e.what);
+        Bstr name;
+        Bstr doc;
+        if (e.id.empty()) {
+            ASSERT_EQ(library->GetDocumentation(-1, name.out(), doc.out(), nullptr, nullptr), S_OK);
+        } else {
+            Ref<ITypeInfo> info;
+            ASSERT_EQ(library->GetTypeInfoOfGuid(guidOf(e.id.c_str()), info.out()), S_OK);
+            TYPEATTR* type = nullptr;
+            ASSERT_EQ(info->GetTypeAttr(&type), S_OK);
+            EXPECT_EQ(type->typekind, e.kind);
+            EXPECT_EQ(type->wTypeFlags & e.flags, e.flags);
+            info->ReleaseTypeAttr(type);
+            if (e.kind == TKIND_DISPATCH) {
+                // The vtable half of the dual interface is the OLE-automation one.
+                HREFTYPE reference = 0;
+                ASSERT_EQ(info->GetRefTypeOfImplType(-1, &reference), S_OK);
+                Ref<ITypeInfo> vtable;
+                ASSERT_EQ(info->GetRefTypeInfo(reference, vtable.out()), S_OK);
+                ASSERT_EQ(vtable->GetTypeAttr(&type), S_OK);
+                EXPECT_EQ(type->typekind, TKIND_INTERFACE);
+                EXPECT_EQ(type->wTypeFlags & TYPEFLAG_FOLEAUTOMATION, TYPEFLAG_FOLEAUTOMATION);
+                vtable->ReleaseTypeAttr(type);
+            }
+            ASSERT_EQ(info->GetDocumentation(MEMBERID_NIL, name.out(), doc.out(), nullptr, nullptr), S_OK);
+        }
+        EXPECT_EQ(name.text(), e.name);
+        EXPECT_EQ(doc.text(), e.doc);
+    }
+}
+
 // ---- The formula object through the COM run time -------------------------------------------------------
 
 // Registers the server for the tests of the suite and creates objects by ProgID.
