@@ -1,5 +1,6 @@
 #include "platform/automation.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 
@@ -11,7 +12,7 @@ namespace {
 
 DWORD slotIndex = TLS_OUT_OF_INDEXES;
 // The function that frees a slot value. Every value of the slot is freed by the same function.
-void (*slotRelease)(void*) = nullptr;
+std::atomic<void (*)(void*)> slotRelease{nullptr};
 
 }  // namespace
 
@@ -41,7 +42,7 @@ void threadSlotReleaseCurrent() {
     void* value = threadSlotGet();
     if (value == nullptr) return;
     ::TlsSetValue(slotIndex, nullptr);
-    if (slotRelease != nullptr) slotRelease(value);
+    if (auto release = slotRelease.load()) release(value);
 }
 
 CriticalSection::CriticalSection() {
