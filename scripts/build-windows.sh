@@ -3,6 +3,9 @@
 # compilers, runs the Windows tests on the 64-bit build under wine64, and checks the export and import
 # tables of both DLLs. Works from a fresh Debian 12 machine and is idempotent: what is already
 # installed, downloaded or built is reused. Exits non-zero when any step, test or check fails.
+# The x86_64 build also makes qrkitufl.dll, the COM formula server, whose type library widl compiles
+# against the .idl files of Debian's mingw-w64 source package (src/mingw-w64-idl), and its test program
+# qrkitufl_tests.exe.
 #
 # Everything it downloads or builds goes under the build folder (default build-windows/ in the source
 # tree; QRKIT_WINDOWS_BUILD overrides it):
