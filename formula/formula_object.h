@@ -3,8 +3,9 @@
 // read-out of that text, the thread's error text and the structured-append parity.
 //
 // Results and error texts belong to the calling thread, never to an object: two objects used on one
-// thread share them, one object used from two threads sees two sets. Every function here returns a COM
-// status and never throws; memory exhaustion gives kHrOutOfMemory with the thread's state unchanged.
+// thread share them, one object used from two threads sees two sets. The functions behind the members
+// return COM statuses and never throw; memory exhaustion gives kHrOutOfMemory and leaves the thread's
+// result text as it was.
 #ifndef QRKIT_FORMULA_FORMULA_OBJECT_H
 #define QRKIT_FORMULA_FORMULA_OBJECT_H
 
