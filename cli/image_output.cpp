@@ -63,14 +63,21 @@ bool parseColour(const std::string& text, std::uint32_t* colour) {
 }
 
 int writeImage(QRCODE_RESULT handle, const ImageRequest& request) {
+    std::string message;
+    const int status = writeImage(handle, request, &message);
+    if (status != 0) std::cerr << "qrkit: " << message << "\n";
+    return status;
+}
+
+int writeImage(QRCODE_RESULT handle, const ImageRequest& request, std::string* message) {
     const std::string name = request.format.empty() ? formatFromPath(request.path) : request.format;
     const FormatRow* format = nullptr;
     for (const FormatRow& row : kFormats) {
         if (name == row.name) format = &row;
     }
     if (format == nullptr) {
-        std::cerr << "qrkit: cannot tell the image format of " << request.path
-                  << "; use --format png, bmp, svg, eps or emf\n";
+        *message =
+            "cannot tell the image format of " + request.path + "; use --format png, bmp, svg, eps or emf";
         return 2;
     }
     std::unique_ptr<kelvane2::Simple2DBitPattern, void (*)(kelvane2::Simple2DBitPattern*)> padded(
@@ -78,7 +85,7 @@ int writeImage(QRCODE_RESULT handle, const ImageRequest& request) {
             if (p != nullptr) p->Release();
         });
     if (!padded) {
-        std::cerr << "qrkit: the result holds no symbol\n";
+        *message = "the result holds no symbol";
         return 1;
     }
     // The paint exports call only QueryInterface on the handle, so any view of a pattern serves.
@@ -93,14 +100,14 @@ int writeImage(QRCODE_RESULT handle, const ImageRequest& request) {
         case 0:
             return 0;
         case 8:
-            std::cerr << "qrkit: the image cannot be made with these sizes (module size and resolution must "
-                         "be at least 1, and the image must fit the format)\n";
+            *message =
+                "the image cannot be made with these sizes (module size and resolution must be at least "
+                "1, and the image must fit the format)";
             return 2;
         default:
-            std::cerr << "qrkit: " << request.path << ": "
-                      << QRCodeGetErrorMessage(
-                             static_cast<std::int32_t>(0x80520000u | static_cast<std::uint32_t>(result)))
-                      << "\n";
+            *message = request.path + ": " +
+                       QRCodeGetErrorMessage(
+                           static_cast<std::int32_t>(0x80520000u | static_cast<std::uint32_t>(result)));
             return 1;
     }
 }

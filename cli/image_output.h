@@ -28,6 +28,9 @@ bool parseColour(const std::string& text, std::uint32_t* colour);
 // Writes the image; returns 0 or prints the reason to standard error and returns 1 (2 for a request
 // the tool cannot understand).
 int writeImage(QRCODE_RESULT handle, const ImageRequest& request);
+// As writeImage, but stores the reason in *message instead of printing it (for callers on several
+// threads).
+int writeImage(QRCODE_RESULT handle, const ImageRequest& request, std::string* message);
 
 }  // namespace qrkit_cli
 

@@ -9,7 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "cli/commands.h"
+#include "cli/encode_options.h"
 #include "cli/image_output.h"
+#include "cli/sequence.h"
 #include "cli/symbol_text.h"
 #include "encoder/objectmodel.h"
 #include "qrkit/qrkit.h"
@@ -22,6 +25,12 @@ const char* const kUsage =
   qrkit encode [options] --file F  encode the contents of file F ('-' for standard input)
   qrkit encode [options] -         encode standard input
   qrkit parity DATA                the structured-append parity of a whole message
+  qrkit explain [options] DATA     what the encoder decides for DATA and why: segments, version and
+                                   level with the capacity used, the mask scores, and how a center
+                                   overlay falls on the error correction blocks (options: --level,
+                                   --min-version, --strict, --mode, --micro, --hibc, --file F)
+  qrkit batch [options] FILE       encode every record of FILE ('-' for standard input) into image
+                                   files or a CSV of font strings, on all cores (see Batch options)
   qrkit --help
 
 Encode options:
@@ -45,6 +54,22 @@ Encode options:
   --fg RRGGBB           colour of dark modules (default 000000)
   --bg RRGGBB           colour of light modules and the quiet zone (default ffffff)
   --quiet-zone N        light modules around the picture (default 4, 2 for Micro QR Code)
+  --verify              read the finished symbol back (zxing-cpp) and fail unless it gives the data
+  --sequence N|auto     split the data into N (2-16) structured-append symbols, never inside an
+                        escape, a Kanji pair or a UTF-8 character, with the parity of the whole
+                        message; auto takes the fewest that each fit --min-version (else 40).
+                        Writes N font strings, or N files when -o names them with {n}
+
+Batch options (and --level, --min-version, --strict, --micro, --hibc, --mode, --format,
+--module-size, --dpi, --fg, --bg, --quiet-zone as for encode):
+  --column N|NAME       read FILE as CSV and take column N (from 1) or the column headed NAME
+  --header              the CSV's first row is a header (implied by --column NAME)
+  -o PATTERN            one image file per record; {n} the record number, {line} its line,
+                        {field} its data made safe for a file name
+  --csv FILE            the CSV of font strings (line, data, font string, error) goes to FILE
+                        instead of standard output
+  --separator SEP       separator between font string lines (default \n)
+  --threads N           threads to encode on (default: all cores)
 
 The input language: plain bytes stand for themselves; ~M is a control byte (0x0D), ~d065 a
 decimal byte, ~~ a tilde, ~4[...] Kanji, ~2[P][T,Y] structured append, ~7NNNNNN an ECI
@@ -58,6 +83,11 @@ Examples:
   qrkit encode -o symbol.png --module-size 8 "https://example.com"
   qrkit encode -o label.svg --module-size 50 --fg 1a237e --micro 12345
   qrkit encode "HELLO WORLD"
+  qrkit encode --verify -o logo.png "~50[:swiss7]https://example.com"
+  qrkit encode --sequence 3 -o part{n}.png --file letter.txt
+  qrkit explain --level L "~50[:swiss7]https://example.com/a/long/path"
+  qrkit batch --column url -o labels/{n}.png products.csv
+  qrkit batch --csv fonts.csv serials.txt
   qrkit encode --level H --print terminal "https://example.com"
   qrkit encode --min-version 5 --strict --print rows 12345
   qrkit encode --separator '\r\n' --file address.txt
@@ -77,6 +107,8 @@ struct EncodeRequest {
     std::string separator = "\n";
     int quietZone = -1;  // 4 modules for QR Code, 2 for Micro QR Code
     qrkit_cli::ImageRequest image;
+    bool verify = false;
+    int sequence = -1;  // symbols of a structured-append sequence; 0 auto, -1 none
 };
 
 int usageError(const std::string& message) {
@@ -132,6 +164,25 @@ qrkit_cli::ModuleRows moduleRows(QRCODE_RESULT handle) {
     }
     pattern->Release();
     return rows;
+}
+
+// Writes one symbol as the request says: an image file at path, or the printed form.
+int emitSymbol(QRCODE_RESULT handle, const EncodeRequest& request, const std::string& path) {
+    if (!path.empty()) {
+        qrkit_cli::ImageRequest image = request.image;
+        image.path = path;
+        image.quietZone = request.quietZone;
+        return qrkit_cli::writeImage(handle, image);
+    }
+    if (request.format == "font") {
+        const char* text = QRCodeResultGetBarcodeString2(handle, request.separator.c_str());
+        std::cout << (text ? text : "") << "\n";
+    } else if (request.format == "rows") {
+        std::cout << qrkit_cli::moduleRowsText(moduleRows(handle));
+    } else {
+        std::cout << qrkit_cli::terminalPicture(moduleRows(handle), request.quietZone);
+    }
+    return 0;
 }
 
 int runEncode(int argc, char** argv) {
@@ -200,6 +251,13 @@ int runEncode(int argc, char** argv) {
             if (!value(&v) || !parseInt(v, 0, 100, &request.quietZone)) {
                 return usageError("--quiet-zone takes a number of modules from 0 to 100");
             }
+        } else if (arg == "--verify") {
+            request.verify = true;
+        } else if (arg == "--sequence") {
+            if (!value(&v) || (std::strcmp(v, "auto") != 0 && !parseInt(v, 2, 16, &request.sequence))) {
+                return usageError("--sequence takes a number of symbols from 2 to 16, or auto");
+            }
+            if (std::strcmp(v, "auto") == 0) request.sequence = 0;
         } else if (arg == "--file") {
             if (!value(&v)) return usageError("--file takes a path");
             if (request.haveData) return usageError("give the data once");
@@ -232,36 +290,39 @@ int runEncode(int argc, char** argv) {
         return usageError("--strict and --mode are for QR Code symbols, not --micro");
     }
     if (request.micro && request.minVersion > 4) return usageError("Micro QR Code versions are 1 to 4");
-    int versionWord = request.minVersion | (request.forcedMode << 8) | (request.strict ? 0x8000 : 0);
-    QRCODE_RESULT handle = nullptr;
-    int result = 0;
-    if (request.micro) {
-        result = MicroQRCodeEncode(request.data.c_str(), request.minVersion, request.level, &handle);
-    } else if (request.hibc) {
-        result = HIBC_QRCodeEncode(request.data.c_str(), versionWord, request.level, &handle);
-    } else {
-        result = QRCodeEncode(request.data.c_str(), versionWord, request.level, &handle);
+    qrkit_cli::SymbolSettings settings;
+    settings.level = request.level;
+    settings.minVersion = request.minVersion;
+    settings.strict = request.strict;
+    settings.micro = request.micro;
+    settings.hibc = request.hibc;
+    settings.forcedMode = request.forcedMode;
+    if (request.sequence >= 0) {
+        const std::string& pattern = request.image.path;
+        if (!pattern.empty() && pattern.find("{n}") == std::string::npos)
+            return usageError("--sequence writes several files: name them with {n} in -o");
+        return qrkit_cli::runSequence(
+            request.data, request.sequence, settings,
+            [&](QRCODE_RESULT handle, int position, int total, const std::string& input) {
+                if (request.verify && qrkit_cli::verifySymbol(handle, input, false, false) != 0) return 1;
+                std::string path = pattern;
+                if (!path.empty()) path.replace(path.find("{n}"), 3, std::to_string(position));
+                const int status = emitSymbol(handle, request, path);
+                if (status == 0 && path.empty() && position < total) std::cout << "\n";
+                return status;
+            });
     }
+    QRCODE_RESULT handle = nullptr;
+    int result = qrkit_cli::encodeSymbol(request.data, settings, &handle);
     if (result != 0) {
         std::cerr << "qrkit: " << QRCodeGetErrorMessage(result) << "\n";
         return 1;
     }
-    if (!request.image.path.empty()) {
-        request.image.quietZone = request.quietZone;
-        int status = qrkit_cli::writeImage(handle, request.image);
-        DestroyQRCodeEncodeResult(handle);
-        return status;
-    }
-    if (request.format == "font") {
-        const char* text = QRCodeResultGetBarcodeString2(handle, request.separator.c_str());
-        std::cout << (text ? text : "") << "\n";
-    } else if (request.format == "rows") {
-        std::cout << qrkit_cli::moduleRowsText(moduleRows(handle));
-    } else {
-        std::cout << qrkit_cli::terminalPicture(moduleRows(handle), request.quietZone);
-    }
+    int status = 0;
+    if (request.verify) status = qrkit_cli::verifySymbol(handle, request.data, request.micro, request.hibc);
+    if (status == 0) status = emitSymbol(handle, request, request.image.path);
     DestroyQRCodeEncodeResult(handle);
-    return 0;
+    return status;
 }
 
 }  // namespace
@@ -274,6 +335,8 @@ int main(int argc, char** argv) {
     }
     std::string command = argv[1];
     if (command == "encode") return runEncode(argc - 2, argv + 2);
+    if (command == "explain") return qrkit_cli::runExplain(argc - 2, argv + 2);
+    if (command == "batch") return qrkit_cli::runBatch(argc - 2, argv + 2);
     if (command == "parity") {
         if (argc != 3) return usageError("parity takes one DATA argument");
         std::cout << QRCodeGetParity(argv[2]) << "\n";

@@ -26,7 +26,45 @@ bool encodeGroup(int count, int dataCount, int eccCount, const std::uint8_t* dat
     return true;
 }
 
+// The interleaving: the data codewords column by column over the blocks (the longer blocks of group 2
+// give the last column alone), then the error correction codewords column by column. data(b, k) and
+// ecc(b, k) are called in placement order.
+template <class Data, class Ecc>
+void forEachInterleaved(int blockCount, int group1Blocks, int shortData, int eccPerBlock, Data data,
+                        Ecc ecc) {
+    for (int column = 0; column < shortData; ++column) {
+        for (int b = 0; b < blockCount; ++b)
+            data(b, column);
+    }
+    for (int b = group1Blocks; b < blockCount; ++b)
+        data(b, shortData);
+    for (int column = 0; column < eccPerBlock; ++column) {
+        for (int b = 0; b < blockCount; ++b)
+            ecc(b, column);
+    }
+}
+
 }  // namespace
+
+std::vector<CodewordOrigin> interleavedOrigins(int version, int level) {
+    std::vector<CodewordOrigin> origins;
+    if (version < 1 || version > 40 || level < 0 || level > 3) return origins;
+    const EccLayout layout = QrTables::eccLayout(version, level);
+    const int blockCount = layout.group1Blocks + layout.group2Blocks;
+    origins.reserve(static_cast<std::size_t>(QrTables::totalCodewords(version)));
+    const int shortData = layout.group1DataCodewords;
+    forEachInterleaved(
+        blockCount, layout.group1Blocks, shortData, layout.eccPerBlock,
+        [&](int b, int k) {
+            origins.push_back(CodewordOrigin{b, k});
+        },
+        [&](int b, int k) {
+            const int dataCount =
+                b < layout.group1Blocks ? layout.group1DataCodewords : layout.group2DataCodewords;
+            origins.push_back(CodewordOrigin{b, dataCount + k});
+        });
+    return origins;
+}
 
 CodewordStream::CodewordStream(int version, int level, std::vector<std::uint8_t> dataCodewords)
     : data_(std::move(dataCodewords)) {
@@ -83,18 +121,9 @@ void CodewordStream::interleaved(std::uint8_t* out) const {
     if (!ok()) return;
     const EccBlock* blocks = blocks_.data();
     const int blockCount = static_cast<int>(blocks_.size());
-    const int shortData = blocks[0].dataCount;
-    for (int column = 0; column < shortData; ++column) {
-        for (int b = 0; b < blockCount; ++b)
-            *out++ = blocks[b].data[column];
-    }
-    for (int b = group1Blocks_; b < blockCount; ++b)
-        *out++ = blocks[b].data[shortData];
-    const int eccPerBlock = blocks[0].eccCount;
-    for (int column = 0; column < eccPerBlock; ++column) {
-        for (int b = 0; b < blockCount; ++b)
-            *out++ = blocks[b].ecc[column];
-    }
+    forEachInterleaved(
+        blockCount, group1Blocks_, blocks[0].dataCount, blocks[0].eccCount,
+        [&](int b, int k) { *out++ = blocks[b].data[k]; }, [&](int b, int k) { *out++ = blocks[b].ecc[k]; });
 }
 
 }  // namespace kelvane2::qrencode

@@ -14,6 +14,17 @@ struct EccBlock {
     const std::uint8_t* ecc;
 };
 
+// Where a codeword in placement order comes from: its block (group 1 first) and its index in the block,
+// data codewords first, then error correction codewords from dataCount on.
+struct CodewordOrigin {
+    int block;
+    int index;
+};
+
+// The origins of every codeword of a version (1-40) and level (0-3) in placement order: the inverse of
+// the interleaving the stream applies. Empty outside those ranges.
+std::vector<CodewordOrigin> interleavedOrigins(int version, int level);
+
 class CodewordStream {
   public:
     // Splits the data codewords of a version and level (QrTables::dataCodewords of them, packed from

@@ -4,6 +4,7 @@
 #include <memory>
 #include <new>
 
+#include "encoder/explain.h"
 #include "encoder/frames.h"
 #include "encoder/micro_codeword_stream.h"
 #include "encoder/micro_input.h"
@@ -16,8 +17,28 @@ namespace kelvane2::qrencode {
 
 namespace {
 
+// Records the segments, version, level and capacity the input settled on.
+void recordMicroInput(const MQRInput& input, SymbolDecisions* decisions) {
+    decisions->micro = true;
+    decisions->segments.clear();
+    decisions->segmentBits = 0;
+    for (const InputSegment& segment : input.segments) {
+        decisions->segments.push_back(SegmentDecision{segment.mode, segment.data, segment.bits.length()});
+        decisions->segmentBits += segment.bits.length();
+    }
+    decisions->version = input.version;
+    decisions->ecLevel = input.ecLevel;
+    if (input.version >= 1 && input.version <= 4) {
+        decisions->width = MicroTables::microSymbolWidth(input.version);
+        decisions->capacityBits = MicroTables::dataBits(input.version, input.ecLevel);
+        decisions->dataCodewords = MicroTables::dataCodewords(input.version, input.ecLevel);
+        decisions->eccCodewords = MicroTables::eccCodewords(input.version, input.ecLevel);
+    }
+}
+
+// The driver; decisions, when not null, receives what it decided.
 std::int32_t encodeMicroSymbol(const std::uint8_t* data, int length, const EncodeOptions& options,
-                               IQrcodeResult** out) {
+                               IQrcodeResult** out, SymbolDecisions* decisions) {
     const int requested = std::clamp(options.version, 0, 4);
     const int level = std::clamp(options.ecLevel, 0, 3);
     int mask = std::clamp(options.mask, -1, 7);
@@ -26,7 +47,9 @@ std::int32_t encodeMicroSymbol(const std::uint8_t* data, int length, const Encod
     MQRInput input(requested, level);
     if (int error = input.parse(data, length)) return failureCode(error);
     BitString bits;
-    if (!input.dataBitString(bits)) return failureCode(kErrInputTooLong);
+    const bool settled = input.dataBitString(bits);
+    if (decisions != nullptr) recordMicroInput(input, decisions);
+    if (!settled) return failureCode(kErrInputTooLong);
     MicroCodewordStream stream(input.version, input.ecLevel, bits);
     if (!stream.ok()) return failureCode(kErrInputTooLong);
 
@@ -40,9 +63,15 @@ std::int32_t encodeMicroSymbol(const std::uint8_t* data, int length, const Encod
     placeMicroCodewords(frame.get(), order, stream.data().data(), stream.dataLength(), stream.ecc().data(),
                         stream.eccLength(), stream.oddBits());
 
-    std::unique_ptr<std::uint8_t[]> matrix(mask < 0
-                                               ? chooseMicroMask(version, frame.get(), input.ecLevel)
-                                               : applyMicroMask(version, frame.get(), mask, input.ecLevel));
+    int chosenMask = mask;
+    std::unique_ptr<std::uint8_t[]> matrix(
+        mask < 0 ? chooseMicroMask(version, frame.get(), input.ecLevel, &chosenMask,
+                                   decisions != nullptr ? decisions->scores : nullptr)
+                 : applyMicroMask(version, frame.get(), mask, input.ecLevel));
+    if (decisions != nullptr) {
+        decisions->mask = chosenMask;
+        decisions->maskCount = mask < 0 ? 4 : 0;
+    }
     auto* result = new QrResult(version, input.ecLevel, width, matrix.get());
     matrix.release();
     return result->QueryInterface(IID_IQrcodeResult, reinterpret_cast<void**>(out));
@@ -55,7 +84,24 @@ std::int32_t encodeMicroQr(const std::uint8_t* data, int length, const EncodeOpt
     if (out == nullptr || data == nullptr) return kNullPointerResult;
     *out = nullptr;
     try {
-        return encodeMicroSymbol(data, length, options, out);
+        return encodeMicroSymbol(data, length, options, out, nullptr);
+    } catch (...) {
+        if (*out != nullptr) {
+            (*out)->Release();
+            *out = nullptr;
+        }
+        return kOutOfMemoryResult;
+    }
+}
+
+std::int32_t encodeMicroQrRecorded(const std::uint8_t* data, int length, const EncodeOptions& options,
+                                   IQrcodeResult** out, SymbolDecisions* decisions) {
+    if (out == nullptr || data == nullptr || decisions == nullptr) return kNullPointerResult;
+    *out = nullptr;
+    *decisions = SymbolDecisions();
+    decisions->micro = true;
+    try {
+        return encodeMicroSymbol(data, length, options, out, decisions);
     } catch (...) {
         if (*out != nullptr) {
             (*out)->Release();

@@ -5,6 +5,7 @@
 
 #include "encoder/bitstring.h"
 #include "encoder/codeword_stream.h"
+#include "encoder/explain.h"
 #include "encoder/frames.h"
 #include "encoder/masking.h"
 #include "encoder/overlay.h"
@@ -59,8 +60,45 @@ void applyOverlay(const QRInput& input, IObjectBase* result, int width) {
         applyCenterOverlay(target.get(), cross.get());
 }
 
+// Records the segments, version and capacity the input settled on.
+void recordInput(const QRInput& input, SymbolDecisions* decisions) {
+    decisions->segments.clear();
+    decisions->segmentBits = 0;
+    for (const InputSegment& segment : input.segments) {
+        decisions->segments.push_back(SegmentDecision{segment.mode, segment.data, segment.bits.length()});
+        decisions->segmentBits += segment.bits.length();
+    }
+    decisions->version = input.version;
+    decisions->ecLevel = input.ecLevel;
+    if (input.version >= 1 && input.version <= kMaxVersion) {
+        decisions->width = QrTables::symbolWidth(input.version);
+        decisions->dataCodewords = QrTables::dataCodewords(input.version, input.ecLevel);
+        decisions->eccCodewords = QrTables::eccCodewords(input.version, input.ecLevel);
+        decisions->capacityBits = 8 * decisions->dataCodewords;
+    }
+}
+
+// The overlay the driver writes, for the record: its size and source.
+void recordOverlay(const QRInput& input, int width, SymbolDecisions* decisions) {
+    decisions->overlayRows = decisions->overlayColumns = 0;
+    decisions->overlaySource.clear();
+    if (input.overlay != nullptr) {
+        decisions->overlayRows = input.overlay->getRows();
+        decisions->overlayColumns = input.overlay->getColumns();
+        decisions->overlaySource = "bitmap";
+        return;
+    }
+    if (!input.hasOverlayName || input.overlayName != ":swiss7") return;
+    ViewRef<I2DBitPattern> cross(makeSwissCrossOverlay(width));
+    if (!cross) return;
+    decisions->overlayRows = cross->getRows();
+    decisions->overlayColumns = cross->getColumns();
+    decisions->overlaySource = ":swiss7";
+}
+
+// The driver; decisions, when not null, receives what it decided.
 std::int32_t runEncode(const std::uint8_t* data, int length, const EncodeOptions& options,
-                       IQrcodeResult** out) {
+                       IQrcodeResult** out, SymbolDecisions* decisions) {
     const ClampedOptions clamped = clampOptions(options);
 
     // Input language to segments.
@@ -70,7 +108,9 @@ std::int32_t runEncode(const std::uint8_t* data, int length, const EncodeOptions
 
     // Segments to the data bit stream of the smallest version that holds them.
     BitString bits;
-    if (!input.dataBitString(bits)) return failureCode(kErrInputTooLong);
+    const bool settled = input.dataBitString(bits);
+    if (decisions != nullptr) recordInput(input, decisions);
+    if (!settled) return failureCode(kErrInputTooLong);
     const int version = input.version;
     if (version < 1 || version > kMaxVersion) return failureCode(kErrInputTooLong);
     if (clamped.strictVersion && version > clamped.version) return failureCode(kErrInputTooLong);
@@ -95,9 +135,19 @@ std::int32_t runEncode(const std::uint8_t* data, int length, const EncodeOptions
     placeCodewords(frame.get(), order, codewords, codewordCount, remainder);
 
     // Mask and format information.
+    int chosenMask = clamped.mask;
     std::unique_ptr<std::uint8_t[]> matrix(
-        clamped.mask < 0 ? chooseMask(width, frame.get(), clamped.ecLevel)
+        clamped.mask < 0 ? chooseMask(width, frame.get(), clamped.ecLevel, &chosenMask,
+                                      decisions != nullptr ? decisions->scores : nullptr)
                          : applyMask(width, frame.get(), clamped.mask, clamped.ecLevel));
+    if (decisions != nullptr) {
+        decisions->mask = chosenMask;
+        decisions->maskCount = clamped.mask < 0 ? 8 : 0;
+        decisions->beforeOverlay.resize(static_cast<std::size_t>(width) * width);
+        for (std::size_t k = 0; k < decisions->beforeOverlay.size(); ++k)
+            decisions->beforeOverlay[k] = matrix[k] & kModuleDark;
+        recordOverlay(input, width, decisions);
+    }
 
     // The result object takes the matrix; the handle is its IQrcodeResult view.
     auto* result = new QrResult(version, clamped.ecLevel, width, matrix.get());
@@ -119,10 +169,25 @@ std::int32_t encodeQr(const std::uint8_t* data, int length, const EncodeOptions&
     if (data == nullptr && length > 0) return kNullPointerResult;
     if (length < 0) length = 0;
     try {
-        return runEncode(data, length, options, out);
+        return runEncode(data, length, options, out, nullptr);
     } catch (...) {
         // Memory exhaustion (or any other failure of an allocation) on any step; every object made so
         // far has been released by its owner.
+        *out = nullptr;
+        return kOutOfMemoryResult;
+    }
+}
+
+std::int32_t encodeQrRecorded(const std::uint8_t* data, int length, const EncodeOptions& options,
+                              IQrcodeResult** out, SymbolDecisions* decisions) {
+    if (out == nullptr || decisions == nullptr) return kNullPointerResult;
+    *out = nullptr;
+    *decisions = SymbolDecisions();
+    if (data == nullptr && length > 0) return kNullPointerResult;
+    if (length < 0) length = 0;
+    try {
+        return runEncode(data, length, options, out, decisions);
+    } catch (...) {
         *out = nullptr;
         return kOutOfMemoryResult;
     }

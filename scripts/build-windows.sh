@@ -14,18 +14,22 @@
 #   <triplet>/qrkit/           the qrkit build; qrkit.dll and, for x86_64, qrkit_windows_tests.exe
 #   wine/                      the private wine prefix of the test run
 #
-# Options: --no-install skips the apt step (the packages must then be present).
+# Options: --no-install skips the apt step (the packages must then be present); arguments after --
+# go to the test program (e.g. -- --gtest_filter='Paint.*').
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 out=${QRKIT_WINDOWS_BUILD:-$root/build-windows}
 jobs=2
 install=1
-for arg in "$@"; do
-  case $arg in
+test_args=()
+while [ $# -gt 0 ]; do
+  case $1 in
     --no-install) install=0 ;;
-    *) echo "usage: $0 [--no-install]" >&2; exit 2 ;;
+    --) shift; test_args=("$@"); break ;;
+    *) echo "usage: $0 [--no-install] [-- test program arguments]" >&2; exit 2 ;;
   esac
+  shift
 done
 
 wine=/usr/lib/wine/wine64
@@ -80,7 +84,10 @@ step "libpng"
 mkdir -p "$out/src"
 png_src=$(find "$out/src" -maxdepth 1 -type d -name 'libpng1.6-*' | head -n 1)
 if [ -z "$png_src" ]; then
-  (cd "$out/src" && apt-get source -qq libpng1.6 >/dev/null 2>&1)
+  if ! (cd "$out/src" && apt-get source -qq libpng1.6 >apt-source.log 2>&1); then
+    cat "$out/src/apt-source.log" >&2
+    exit 1
+  fi
   png_src=$(find "$out/src" -maxdepth 1 -type d -name 'libpng1.6-*' | head -n 1)
 fi
 [ -n "$png_src" ] || { echo "libpng source not found" >&2; exit 1; }
@@ -168,6 +175,20 @@ for t in "${triplets[@]}"; do
   fi
 done
 
+# Every export of the 32-bit DLL is a stdcall function: its object symbol carries the @n decoration.
+t=i686-w64-mingw32
+symbols=$("$t-nm" "$out/$t/qrkit/CMakeFiles/qrkit.dir/qrkit/"*.obj | awk '$2 == "T" { print $3 }')
+not_stdcall=""
+while read -r name _; do
+  printf '%s\n' "$symbols" | grep -Eq "^_${name}@[0-9]+$" || not_stdcall="$not_stdcall $name"
+done <<< "$expected_exports"
+if [ -n "$not_stdcall" ]; then
+  echo "FAIL $t: not stdcall:$not_stdcall" >&2
+  failures=$((failures + 1))
+else
+  echo "ok $t: every export is stdcall"
+fi
+
 # qrkitufl.dll (x86_64 only): the four COM server exports at ordinals 1 to 4.
 expected_ufl_exports="DllRegisterServer 1
 DllUnregisterServer 2
@@ -186,19 +207,20 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEARCH=win64
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  "$wine" wineboot -i >/dev/null 2>&1 </dev/null || true
-  "$wineserver" -w
+  timeout 300 "$wine" wineboot -i >/dev/null 2>&1 </dev/null || true
+  timeout 120 "$wineserver" -w || true
 fi
 # One server for the whole run, started here and ended here; wine's helper processes then do not
-# hold the test's output open.
-"$wineserver" -p >/dev/null 2>&1 </dev/null
+# hold the test's output open. (A server still running on this private prefix is left from an
+# interrupted run of this script, and is reused and ended too.)
+"$wineserver" -p >/dev/null 2>&1 </dev/null || true
 trap '"$wineserver" -k >/dev/null 2>&1 || true' EXIT
 "$wine" wineboot >/dev/null 2>&1 </dev/null || true
-if ! (cd "$out/x86_64-w64-mingw32/qrkit" && "$wine" qrkit_windows_tests.exe 2>&1 | tr -d '\r'; exit "${PIPESTATUS[0]}"); then
+if ! (cd "$out/x86_64-w64-mingw32/qrkit" && timeout 900 "$wine" qrkit_windows_tests.exe ${test_args[@]+"${test_args[@]}"} 2>&1 </dev/null | tr -d '\r'; exit "${PIPESTATUS[0]}"); then
   failures=$((failures + 1))
   echo "Windows tests FAILED" >&2
 fi
-if ! (cd "$out/x86_64-w64-mingw32/qrkit" && "$wine" qrkitufl_tests.exe 2>&1 | tr -d '\r'; exit "${PIPESTATUS[0]}"); then
+if ! (cd "$out/x86_64-w64-mingw32/qrkit" && timeout 300 "$wine" qrkitufl_tests.exe 2>&1 </dev/null | tr -d '\r'; exit "${PIPESTATUS[0]}"); then
   failures=$((failures + 1))
   echo "qrkitufl tests FAILED" >&2
 fi

@@ -52,6 +52,6 @@ for dep in $imports; do
   esac
 done
 if [ "$status" -eq 0 ]; then
-  echo "ok $dll: $expected_count exports at their ordinals; imports $(echo $imports)"
+  echo "ok $dll: $expected_count exports at their ordinals; imports $(tr "\n" " " <<< "$imports")"
 fi
 exit $status

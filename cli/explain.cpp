@@ -1,0 +1,242 @@
+// qrkit explain: the segments, version, level and capacity, the mask scores and the overlay damage of
+// one symbol, as the encoder recorded them while making it.
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/commands.h"
+#include "cli/encode_options.h"
+#include "encoder/explain.h"
+#include "encoder/hibc.h"
+#include "encoder/qrinput.h"
+#include "encoder/tables.h"
+
+namespace qrkit_cli {
+
+namespace {
+
+namespace qe = kelvane2::qrencode;
+
+std::string padded(const std::string& text, std::size_t width) {
+    return text.size() >= width ? text : text + std::string(width - text.size(), ' ');
+}
+
+std::string rightAligned(long long value, std::size_t width) {
+    std::string text = std::to_string(value);
+    return text.size() >= width ? text : std::string(width - text.size(), ' ') + text;
+}
+
+// The value of one to three designator bytes.
+long designatorValue(const std::vector<std::uint8_t>& bytes) {
+    if (bytes.size() == 1) return bytes[0];
+    if (bytes.size() == 2) return ((bytes[0] - 0x80L) << 8) | bytes[1];
+    if (bytes.size() == 3) return ((bytes[0] - 0xC0L) << 16) | (bytes[1] << 8) | bytes[2];
+    return -1;
+}
+
+std::string sixDigits(long value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%06ld", value);
+    return text;
+}
+
+// The mode's name and the segment's length in its own unit.
+void describeSegment(const qe::SegmentDecision& segment, std::string* mode, std::string* length) {
+    const int size = static_cast<int>(segment.data.size());
+    switch (segment.mode) {
+        case qe::kNumeric:
+            *mode = "numeric";
+            *length = std::to_string(size) + (size == 1 ? " digit" : " digits");
+            break;
+        case qe::kAlphanumeric:
+            *mode = "alphanumeric";
+            *length = std::to_string(size) + (size == 1 ? " character" : " characters");
+            break;
+        case qe::kByte:
+            *mode = "byte";
+            *length = std::to_string(size) + (size == 1 ? " byte" : " bytes");
+            break;
+        case qe::kKanji:
+            *mode = "kanji";
+            *length = std::to_string(size / 2) + (size / 2 == 1 ? " character" : " characters");
+            break;
+        case qe::kStructuredAppend:
+            *mode = "structured append";
+            *length = size == 3 ? "symbol " + std::to_string(segment.data[1]) + " of " +
+                                      std::to_string(segment.data[0]) + ", parity " +
+                                      std::to_string(segment.data[2])
+                                : "";
+            break;
+        case qe::kEci:
+            *mode = "ECI";
+            *length = "designator " + sixDigits(designatorValue(segment.data));
+            break;
+        case qe::kIndicator14:
+        case qe::kIndicator15:
+            *mode = segment.mode == qe::kIndicator14 ? "indicator 1110" : "indicator 1111";
+            *length = segment.data.empty() ? "" : "designator " + sixDigits(designatorValue(segment.data));
+            break;
+        case qe::kFnc1First:
+            *mode = "FNC1 first";
+            *length = "";
+            break;
+        default:
+            *mode = "FNC1 second";
+            *length = "application indicator " + std::to_string(segment.data.empty() ? 0 : segment.data[0]);
+            break;
+    }
+}
+
+std::string symbolName(const qe::SymbolDecisions& decisions) {
+    static const char kLevels[] = "LMQH";
+    if (decisions.micro) {
+        std::string name = "Micro QR Code M" + std::to_string(decisions.version);
+        return decisions.version == 1 ? name + " (error detection only)"
+                                      : name + "-" + kLevels[decisions.ecLevel];
+    }
+    return "QR Code " + std::to_string(decisions.version) + "-" + kLevels[decisions.ecLevel];
+}
+
+void printSegmentsAndCapacity(const qe::SymbolDecisions& decisions, std::ostream& out) {
+    out << "Segments:\n";
+    int index = 0;
+    for (const qe::SegmentDecision& segment : decisions.segments) {
+        std::string mode;
+        std::string length;
+        describeSegment(segment, &mode, &length);
+        out << "  " << rightAligned(++index, 2) << "  " << padded(mode, 18) << padded(length, 32)
+            << rightAligned(segment.bits, 6) << " bits\n";
+    }
+    if (decisions.segments.empty()) out << "  (none)\n";
+    const int percent = decisions.capacityBits > 0 ? 100 * decisions.segmentBits / decisions.capacityBits : 0;
+    int blocks = 1;
+    if (!decisions.micro) {
+        const qe::EccLayout layout = qe::QrTables::eccLayout(decisions.version, decisions.ecLevel);
+        blocks = layout.group1Blocks + layout.group2Blocks;
+    }
+    out << "Capacity: " << decisions.segmentBits << " of " << decisions.capacityBits << " data bits used ("
+        << percent << "%); " << decisions.dataCodewords << " data and " << decisions.eccCodewords
+        << " error correction codewords in " << blocks << (blocks == 1 ? " block\n" : " blocks\n");
+}
+
+void printMasks(const qe::SymbolDecisions& decisions, std::ostream& out) {
+    out << (decisions.micro ? "Masks (evaluation score, the highest wins):\n"
+                            : "Masks (penalty score, the lowest wins):\n");
+    for (int mask = 0; mask < decisions.maskCount; ++mask) {
+        out << "  mask " << mask << "  " << rightAligned(decisions.scores[mask], 6)
+            << (mask == decisions.mask ? "  chosen\n" : "\n");
+    }
+}
+
+void printOverlay(const qe::SymbolDecisions& decisions, const std::vector<std::uint8_t>& finished,
+                  std::ostream& out) {
+    const int w = decisions.width;
+    out << "Overlay: " << decisions.overlaySource << ", " << decisions.overlayRows << " x "
+        << decisions.overlayColumns << " modules from row " << (w - decisions.overlayRows) / 2 << ", column "
+        << (w - decisions.overlayColumns) / 2 << "\n";
+    const qe::OverlayDamage damage = qe::overlayDamage(decisions, finished.data());
+    out << "  block  data  ecc  covered  changed  correctable\n";
+    int index = 0;
+    for (const qe::BlockDamage& block : damage.blocks) {
+        out << "  " << rightAligned(++index, 5) << rightAligned(block.dataCodewords, 6)
+            << rightAligned(block.eccCodewords, 5) << rightAligned(block.covered, 9)
+            << rightAligned(block.changed, 9) << rightAligned(block.correctable, 13) << "\n";
+    }
+    if (damage.functionModulesChanged > 0) {
+        out << "  " << damage.functionModulesChanged
+            << " finder, timing, format or version modules altered: no error correction repairs them\n";
+    }
+    out << "Verdict: " << qe::overlayVerdict(damage) << "\n";
+}
+
+}  // namespace
+
+int runExplain(int argc, char** argv) {
+    SymbolSettings settings;
+    std::string data;
+    bool haveData = false;
+    for (int i = 0; i < argc; ++i) {
+        std::string error;
+        const OptionRead read = readSymbolOption(argc, argv, &i, &settings, &error);
+        if (read == OptionRead::kBad) return usageFailure(error);
+        if (read == OptionRead::kTaken) continue;
+        const std::string arg = argv[i];
+        if (haveData) return usageFailure("give the data once");
+        if (arg == "--file" || arg == "-") {
+            const std::string path = arg == "-" ? "-" : (i + 1 < argc ? argv[++i] : "");
+            if (path.empty()) return usageFailure("--file takes a path");
+            if (!readInputFile(path, &data)) {
+                std::cerr << "qrkit: cannot read " << path << ": " << std::strerror(errno) << "\n";
+                return 1;
+            }
+        } else if (arg.size() > 1 && arg[0] == '-' && arg[1] == '-') {
+            return usageFailure("unknown option " + arg);
+        } else {
+            data = arg;
+        }
+        haveData = true;
+    }
+    if (!haveData) return usageFailure("no data to explain");
+    const std::string conflict = checkSymbolSettings(settings);
+    if (!conflict.empty()) return usageFailure(conflict);
+    if (data.find('\0') != std::string::npos) {
+        std::cerr << "qrkit: the data holds a zero byte; write it as ~d000 or ~@\n";
+        return 1;
+    }
+
+    std::string text = data;
+    if (settings.hibc) {
+        // As the HIBC export formats it: '+', the upper-cased data and the check character.
+        std::vector<char> raw(data.begin(), data.end());
+        raw.push_back('\0');
+        char formatted[qe::kHibcInputLimit + 1];
+        int capacity = sizeof formatted;
+        if (data.size() > static_cast<std::size_t>(qe::kHibcInputLimit) ||
+            qe::formatHibc(raw.data(), formatted, &capacity) != 0) {
+            std::cerr << "qrkit: " << QRCodeGetErrorMessage(static_cast<std::int32_t>(0x80520005u)) << "\n";
+            return 1;
+        }
+        text = formatted;
+        std::cout << "HIBC data: " << text << "\n";
+    }
+
+    qe::EncodeOptions options{settings.micro ? settings.minVersion : settings.versionWord(), settings.level,
+                              -1};
+    qe::SymbolDecisions decisions;
+    kelvane2::IQrcodeResult* handle = nullptr;
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
+    const std::int32_t result =
+        settings.micro
+            ? qe::encodeMicroQrRecorded(bytes, static_cast<int>(text.size()), options, &handle, &decisions)
+            : qe::encodeQrRecorded(bytes, static_cast<int>(text.size()), options, &handle, &decisions);
+    if (result != 0) {
+        std::cerr << "qrkit: " << QRCodeGetErrorMessage(result) << "\n";
+        return 1;
+    }
+    std::vector<std::uint8_t> finished(static_cast<std::size_t>(decisions.width) * decisions.width);
+    kelvane2::I2DBitPattern* pattern = nullptr;
+    if (handle->QueryInterface(kelvane2::IID_I2DBitPattern, reinterpret_cast<void**>(&pattern)) == 0) {
+        for (int r = 0; r < decisions.width; ++r) {
+            for (int c = 0; c < decisions.width; ++c)
+                finished[static_cast<std::size_t>(r) * decisions.width + c] =
+                    static_cast<std::uint8_t>(pattern->getModule(r, c));
+        }
+        pattern->Release();
+    }
+    handle->Release();
+
+    std::ostringstream out;
+    out << "Symbol: " << symbolName(decisions) << ", " << decisions.width << " x " << decisions.width
+        << " modules\n";
+    printSegmentsAndCapacity(decisions, out);
+    printMasks(decisions, out);
+    if (decisions.overlayRows > 0) printOverlay(decisions, finished, out);
+    std::cout << out.str();
+    return 0;
+}
+
+}  // namespace qrkit_cli
