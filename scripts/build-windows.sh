@@ -3,6 +3,9 @@
 # compilers, runs the Windows tests on the 64-bit build under wine64, and checks the export and import
 # tables of both DLLs. Works from a fresh Debian 12 machine and is idempotent: what is already
 # installed, downloaded or built is reused. Exits non-zero when any step, test or check fails.
+# The x86_64 build also makes qrkitufl.dll, the COM formula server, whose type library widl compiles
+# against the .idl files of Debian's mingw-w64 source package (src/mingw-w64-idl), and its test program
+# qrkitufl_tests.exe.
 #
 # Everything it downloads or builds goes under the build folder (default build-windows/ in the source
 # tree; QRKIT_WINDOWS_BUILD overrides it):
@@ -102,6 +105,17 @@ for t in "${triplets[@]}"; do
   fi
 done
 
+# ---- The Windows SDK's .idl files, for the type library of qrkitufl.dll --------------------------------
+step "idl files"
+idl_dir=$out/src/mingw-w64-idl
+if [ ! -f "$idl_dir/oaidl.idl" ]; then
+  (cd "$out/src" && apt-get source --download-only -qq mingw-w64 >/dev/null 2>&1)
+  mingw_src=$(find "$out/src" -maxdepth 1 -name 'mingw-w64_*.orig.tar.*' | head -n 1)
+  [ -n "$mingw_src" ] || { echo "mingw-w64 source not found" >&2; exit 1; }
+  mkdir -p "$idl_dir"
+  tar -xf "$mingw_src" -C "$idl_dir" --wildcards --strip-components=3 '*/mingw-w64-headers/include/*.idl'
+fi
+
 # ---- GoogleTest for the 64-bit test program ----------------------------------------------------------
 step "googletest"
 t=x86_64-w64-mingw32
@@ -125,7 +139,7 @@ for t in "${triplets[@]}"; do
     -DQRKIT_WINDOWS_DEPS="$deps" -DQRKIT_TESTS=$tests -DQRKIT_BENCH=OFF \
     -DPNG_LIBRARY="$deps/lib/libpng16.a" -DPNG_PNG_INCLUDE_DIR="$deps/include" \
     -DZLIB_LIBRARY="/usr/$t/lib/libz.a" -DZLIB_INCLUDE_DIR="/usr/$t/include" \
-    -DGTest_DIR="$deps/lib/cmake/GTest" >/dev/null
+    -DGTest_DIR="$deps/lib/cmake/GTest" -DQRKIT_IDL_DIR="$idl_dir" >/dev/null
   cmake --build "$out/$t/qrkit" -j "$jobs"
 done
 
@@ -175,6 +189,17 @@ else
   echo "ok $t: every export is stdcall"
 fi
 
+# qrkitufl.dll (x86_64 only): the four COM server exports at ordinals 1 to 4.
+expected_ufl_exports="DllRegisterServer 1
+DllUnregisterServer 2
+DllCanUnloadNow 3
+DllGetClassObject 4"
+allowed_ufl_imports="advapi32.dll kernel32.dll msvcrt.dll ole32.dll oleaut32.dll"
+if ! "$root/scripts/check-dll-exports.sh" x86_64-w64-mingw32-objdump \
+    "$out/x86_64-w64-mingw32/qrkit/qrkitufl.dll" "$expected_ufl_exports" "$allowed_ufl_imports"; then
+  failures=$((failures + 1))
+fi
+
 # ---- Windows tests under wine64 -------------------------------------------------------------------
 step "wine tests"
 export WINEPREFIX=$out/wine
@@ -194,6 +219,10 @@ trap '"$wineserver" -k >/dev/null 2>&1 || true' EXIT
 if ! (cd "$out/x86_64-w64-mingw32/qrkit" && timeout 900 "$wine" qrkit_windows_tests.exe ${test_args[@]+"${test_args[@]}"} 2>&1 </dev/null | tr -d '\r'; exit "${PIPESTATUS[0]}"); then
   failures=$((failures + 1))
   echo "Windows tests FAILED" >&2
+fi
+if ! (cd "$out/x86_64-w64-mingw32/qrkit" && timeout 300 "$wine" qrkitufl_tests.exe 2>&1 </dev/null | tr -d '\r'; exit "${PIPESTATUS[0]}"); then
+  failures=$((failures + 1))
+  echo "qrkitufl tests FAILED" >&2
 fi
 "$wineserver" -k >/dev/null 2>&1 || true
 trap - EXIT
