@@ -110,7 +110,7 @@ step "idl files"
 idl_dir=$out/src/mingw-w64-idl
 if [ ! -f "$idl_dir/oaidl.idl" ]; then
   (cd "$out/src" && apt-get source --download-only -qq mingw-w64 >/dev/null 2>&1)
-  mingw_src=$(find "$out/src" -maxdepth 1 -name 'mingw-w64_*.orig.tar.*' | head -n 1)
+  mingw_src=$(find "$out/src" -maxdepth 1 -name 'mingw-w64_*.orig.tar.*' ! -name '*.asc' | head -n 1)
   [ -n "$mingw_src" ] || { echo "mingw-w64 source not found" >&2; exit 1; }
   mkdir -p "$idl_dir"
   tar -xf "$mingw_src" -C "$idl_dir" --wildcards --strip-components=3 '*/mingw-w64-headers/include/*.idl'
