@@ -97,12 +97,7 @@ Examples:
 struct EncodeRequest {
     std::string data;
     bool haveData = false;
-    int level = 1;
-    int minVersion = 0;
-    bool strict = false;
-    bool micro = false;
-    bool hibc = false;
-    int forcedMode = 0;
+    qrkit_cli::SymbolSettings settings;
     std::string format = "font";
     std::string separator = "\n";
     int quietZone = -1;  // 4 modules for QR Code, 2 for Micro QR Code
@@ -110,11 +105,6 @@ struct EncodeRequest {
     bool verify = false;
     int sequence = -1;  // symbols of a structured-append sequence; 0 auto, -1 none
 };
-
-int usageError(const std::string& message) {
-    std::cerr << "qrkit: " << message << "\n(see qrkit --help)\n";
-    return 2;
-}
 
 bool parseInt(const char* text, int low, int high, int* value) {
     char* end = nullptr;
@@ -138,17 +128,6 @@ std::string unescapeSeparator(const std::string& text) {
         out += text[i];
     }
     return out;
-}
-
-bool readAll(const std::string& path, std::string* out) {
-    if (path == "-") {
-        out->assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
-        return true;
-    }
-    std::ifstream file(path, std::ios::binary);
-    if (!file) return false;
-    out->assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-    return true;
 }
 
 qrkit_cli::ModuleRows moduleRows(QRCODE_RESULT handle) {
@@ -187,8 +166,6 @@ int emitSymbol(QRCODE_RESULT handle, const EncodeRequest& request, const std::st
 
 int runEncode(int argc, char** argv) {
     EncodeRequest request;
-    static const char* const kLevels = "LMQH";
-    static const char* const kModes[] = {"auto", "narrowest", "numeric", "alphanumeric", "byte"};
     for (int i = 0; i < argc; ++i) {
         std::string arg = argv[i];
         auto value = [&](const char** out) {
@@ -197,110 +174,65 @@ int runEncode(int argc, char** argv) {
             return true;
         };
         const char* v = nullptr;
-        if (arg == "--level") {
-            if (!value(&v) || std::strlen(v) != 1 || !std::strchr(kLevels, v[0]) || v[0] == '\0') {
-                return usageError("--level takes L, M, Q or H");
-            }
-            request.level = static_cast<int>(std::strchr(kLevels, v[0]) - kLevels);
-        } else if (arg == "--min-version") {
-            if (!value(&v) || !parseInt(v, 0, 40, &request.minVersion)) {
-                return usageError("--min-version takes a version from 0 to 40");
-            }
-        } else if (arg == "--strict") {
-            request.strict = true;
-        } else if (arg == "--micro") {
-            request.micro = true;
-        } else if (arg == "--hibc") {
-            request.hibc = true;
-        } else if (arg == "--mode") {
-            if (!value(&v)) return usageError("--mode takes a mode");
-            int found = -1;
-            for (int m = 0; m < 5; ++m) {
-                if (std::strcmp(v, kModes[m]) == 0) found = m;
-            }
-            if (found < 0) return usageError("--mode takes auto, narrowest, numeric, alphanumeric or byte");
-            request.forcedMode = found;
-        } else if (arg == "--print") {
-            if (!value(&v)) return usageError("--print takes font, rows or terminal");
+        std::string error;
+        const qrkit_cli::OptionRead symbolOption =
+            qrkit_cli::readSymbolOption(argc, argv, &i, &request.settings, &error);
+        if (symbolOption == qrkit_cli::OptionRead::kBad) return qrkit_cli::usageFailure(error);
+        if (symbolOption == qrkit_cli::OptionRead::kTaken) continue;
+        const qrkit_cli::OptionRead imageOption =
+            qrkit_cli::readImageOption(argc, argv, &i, &request.image, &request.quietZone, &error);
+        if (imageOption == qrkit_cli::OptionRead::kBad) return qrkit_cli::usageFailure(error);
+        if (imageOption == qrkit_cli::OptionRead::kTaken) continue;
+        if (arg == "--print") {
+            if (!value(&v)) return qrkit_cli::usageFailure("--print takes font, rows or terminal");
             request.format = v;
             if (request.format != "font" && request.format != "rows" && request.format != "terminal") {
-                return usageError("--print takes font, rows or terminal");
+                return qrkit_cli::usageFailure("--print takes font, rows or terminal");
             }
         } else if (arg == "--separator") {
-            if (!value(&v)) return usageError("--separator takes a text");
+            if (!value(&v)) return qrkit_cli::usageFailure("--separator takes a text");
             request.separator = unescapeSeparator(v);
-        } else if (arg == "-o" || arg == "--output") {
-            if (!value(&v)) return usageError("-o takes a file name");
-            request.image.path = v;
-        } else if (arg == "--format") {
-            if (!value(&v)) return usageError("--format takes png, bmp, svg, eps or emf");
-            request.image.format = v;
-        } else if (arg == "--module-size") {
-            if (!value(&v) || !parseInt(v, 1, 100000, &request.image.moduleSize)) {
-                return usageError("--module-size takes a number from 1 to 100000");
-            }
-        } else if (arg == "--dpi") {
-            if (!value(&v) || !parseInt(v, 1, 100000, &request.image.resolution)) {
-                return usageError("--dpi takes a number from 1 to 100000");
-            }
-        } else if (arg == "--fg" || arg == "--bg") {
-            std::uint32_t* colour = arg == "--fg" ? &request.image.foreColour : &request.image.backColour;
-            if (!value(&v) || !qrkit_cli::parseColour(v, colour))
-                return usageError(arg + " takes a colour RRGGBB");
-        } else if (arg == "--quiet-zone") {
-            if (!value(&v) || !parseInt(v, 0, 100, &request.quietZone)) {
-                return usageError("--quiet-zone takes a number of modules from 0 to 100");
-            }
         } else if (arg == "--verify") {
             request.verify = true;
         } else if (arg == "--sequence") {
             if (!value(&v) || (std::strcmp(v, "auto") != 0 && !parseInt(v, 2, 16, &request.sequence))) {
-                return usageError("--sequence takes a number of symbols from 2 to 16, or auto");
+                return qrkit_cli::usageFailure("--sequence takes a number of symbols from 2 to 16, or auto");
             }
             if (std::strcmp(v, "auto") == 0) request.sequence = 0;
         } else if (arg == "--file") {
-            if (!value(&v)) return usageError("--file takes a path");
-            if (request.haveData) return usageError("give the data once");
-            if (!readAll(v, &request.data)) {
+            if (!value(&v)) return qrkit_cli::usageFailure("--file takes a path");
+            if (request.haveData) return qrkit_cli::usageFailure("give the data once");
+            if (!qrkit_cli::readInputFile(v, &request.data)) {
                 std::cerr << "qrkit: cannot read " << v << ": " << std::strerror(errno) << "\n";
                 return 1;
             }
             request.haveData = true;
         } else if (arg == "-") {
-            if (request.haveData) return usageError("give the data once");
-            readAll("-", &request.data);
+            if (request.haveData) return qrkit_cli::usageFailure("give the data once");
+            qrkit_cli::readInputFile("-", &request.data);
             request.haveData = true;
         } else if (arg.size() > 1 && arg[0] == '-' && arg[1] == '-') {
-            return usageError("unknown option " + arg);
+            return qrkit_cli::usageFailure("unknown option " + arg);
         } else {
-            if (request.haveData) return usageError("give the data once");
+            if (request.haveData) return qrkit_cli::usageFailure("give the data once");
             request.data = arg;
             request.haveData = true;
         }
     }
-    if (!request.haveData) return usageError("no data to encode");
+    if (!request.haveData) return qrkit_cli::usageFailure("no data to encode");
     if (request.data.find('\0') != std::string::npos) {
         std::cerr << "qrkit: the data holds a zero byte; write it as ~d000 or ~@\n";
         return 1;
     }
 
-    if (request.quietZone < 0) request.quietZone = request.micro ? 2 : 4;
-    if (request.micro && request.hibc) return usageError("--micro and --hibc do not go together");
-    if (request.micro && (request.strict || request.forcedMode != 0)) {
-        return usageError("--strict and --mode are for QR Code symbols, not --micro");
-    }
-    if (request.micro && request.minVersion > 4) return usageError("Micro QR Code versions are 1 to 4");
-    qrkit_cli::SymbolSettings settings;
-    settings.level = request.level;
-    settings.minVersion = request.minVersion;
-    settings.strict = request.strict;
-    settings.micro = request.micro;
-    settings.hibc = request.hibc;
-    settings.forcedMode = request.forcedMode;
+    const qrkit_cli::SymbolSettings& settings = request.settings;
+    if (request.quietZone < 0) request.quietZone = settings.micro ? 2 : 4;
+    const std::string conflict = qrkit_cli::checkSymbolSettings(settings);
+    if (!conflict.empty()) return qrkit_cli::usageFailure(conflict);
     if (request.sequence >= 0) {
         const std::string& pattern = request.image.path;
         if (!pattern.empty() && pattern.find("{n}") == std::string::npos)
-            return usageError("--sequence writes several files: name them with {n} in -o");
+            return qrkit_cli::usageFailure("--sequence writes several files: name them with {n} in -o");
         return qrkit_cli::runSequence(
             request.data, request.sequence, settings,
             [&](QRCODE_RESULT handle, int position, int total, const std::string& input) {
@@ -319,7 +251,7 @@ int runEncode(int argc, char** argv) {
         return 1;
     }
     int status = 0;
-    if (request.verify) status = qrkit_cli::verifySymbol(handle, request.data, request.micro, request.hibc);
+    if (request.verify) status = qrkit_cli::verifySymbol(handle, request.data, settings.micro, settings.hibc);
     if (status == 0) status = emitSymbol(handle, request, request.image.path);
     DestroyQRCodeEncodeResult(handle);
     return status;
@@ -338,9 +270,9 @@ int main(int argc, char** argv) {
     if (command == "explain") return qrkit_cli::runExplain(argc - 2, argv + 2);
     if (command == "batch") return qrkit_cli::runBatch(argc - 2, argv + 2);
     if (command == "parity") {
-        if (argc != 3) return usageError("parity takes one DATA argument");
+        if (argc != 3) return qrkit_cli::usageFailure("parity takes one DATA argument");
         std::cout << QRCodeGetParity(argv[2]) << "\n";
         return 0;
     }
-    return usageError("unknown command " + command);
+    return qrkit_cli::usageFailure("unknown command " + command);
 }
