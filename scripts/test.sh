@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the release build (tests, tool, benchmarks), then the test
-# suite again under AddressSanitizer and UndefinedBehaviorSanitizer.
+# suite again under AddressSanitizer and UndefinedBehaviorSanitizer, the concurrency tests under
+# ThreadSanitizer, the release suite under Valgrind memcheck, and every fuzz target for a bounded time
+# (FUZZ_SECONDS, default 60 each).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
@@ -13,3 +15,7 @@ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQRKIT_SANITIZE=ON -
 cmake --build build-asan -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build-asan --output-on-failure -j "$jobs"
+
+./scripts/tsan.sh
+VALGRIND_BUILD_DIR=build ./scripts/valgrind.sh
+./scripts/fuzz.sh
