@@ -7,6 +7,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -53,13 +54,18 @@ const std::vector<Symbol>& symbols() {
     return *all;
 }
 
+// A directory of the process's own for the file exports, removed at exit.
 const std::string& scratchDirectory() {
-    static const std::string path = [] {
+    static const std::string* path = [] {
         char pattern[] = "/tmp/qrkit-paint-fuzz-XXXXXX";
         FUZZ_CHECK(mkdtemp(pattern) != nullptr, "scratch directory");
-        return std::string(pattern);
+        std::atexit([] {
+            std::error_code ignored;
+            std::filesystem::remove_all(scratchDirectory(), ignored);
+        });
+        return new std::string(pattern);
     }();
-    return path;
+    return *path;
 }
 
 std::uint32_t le32(const std::vector<std::uint8_t>& b, std::size_t at) {
