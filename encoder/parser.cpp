@@ -71,7 +71,12 @@ constexpr std::uint8_t kDefaultParity = 0xFE;
 // The version a named overlay raises the input to.
 constexpr int kNamedOverlayVersion = 6;
 
+// A Shift JIS double-byte value that Kanji mode can carry: inside the two ranges and with a second
+// byte of at least 0x40. Kanji mode writes the value less its range offset as high byte * 0xC0 + low
+// byte; a second byte below 0x40 leaves a low byte of 0xC0 or more, which reads back as another
+// character.
 bool isShiftJisKanji(unsigned value) {
+    if ((value & 0xFF) < 0x40) return false;
     return (value >= 0x8140 && value <= 0x9FFC) || (value >= 0xE040 && value <= 0xEBBF);
 }
 

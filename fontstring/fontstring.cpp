@@ -64,7 +64,7 @@ int composeFontString(const unsigned char* matrix, int rows, int columns, char* 
     if (rows < 0) rows = 0;
     if (columns < 0) columns = 0;
     const std::size_t separatorLength = separator != nullptr ? std::strlen(separator) : 0;
-    const long long lines = (rows + 3) / 4;
+    const long long lines = (static_cast<long long>(rows) + 3) / 4;
     // A matrix without rows is an empty text.
     const long long needed =
         lines == 0 ? 1 : (lines - 1) * static_cast<long long>(separatorLength) + lines * columns + 1;

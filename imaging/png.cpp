@@ -66,6 +66,18 @@ void pngFlush(png_structp png) {
 
 void pngWarn(png_structp, png_const_charp) {}
 
+// The current time in UTC. Painters run on many threads at once, so the time is converted without
+// gmtime's shared buffer (the Windows run time keeps that buffer per thread).
+const std::tm* utcNow(std::tm* utc) {
+    const std::time_t now = std::time(nullptr);
+#if defined(_WIN32)
+    *utc = *std::gmtime(&now);
+#else
+    gmtime_r(&now, utc);
+#endif
+    return utc;
+}
+
 // All the library calls; any library error leaves this function through the error return.
 void writeImage(png_structp png, png_infop info, PngJob* job) {
     png_set_write_fn(png, job, pngWrite, pngFlush);
@@ -83,8 +95,9 @@ void writeImage(png_structp png, png_infop info, PngJob* job) {
     };
     png_set_PLTE(png, info, palette, 2);
 
+    std::tm utc;
     png_time modified;
-    png_convert_from_time_t(&modified, std::time(nullptr));
+    png_convert_from_struct_tm(&modified, utcNow(&utc));
     png_set_tIME(png, info, &modified);
 
     png_text texts[2];

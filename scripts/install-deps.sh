@@ -10,6 +10,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libzbar-dev libzxing-dev libqrcodegencpp-dev python3-segno
   librsvg2-bin ghostscript emf2svg dpkg-dev
+  clang-14 libclang-rt-14-dev valgrind
 )
 
 missing=()

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test: the release build (tests, tool, benchmarks), the test suite
-# again under AddressSanitizer and UndefinedBehaviorSanitizer, then the Windows DLLs (cross-built and
-# tested under wine64). QRKIT_NATIVE_ONLY=1 leaves the Windows side out.
+# Builds everything and runs every test: the release build (tests, tool, benchmarks), then the test
+# suite again under AddressSanitizer and UndefinedBehaviorSanitizer, the concurrency tests under
+# ThreadSanitizer, the release suite under Valgrind memcheck, and every fuzz target for a bounded time
+# (FUZZ_SECONDS, default 60 each), then the Windows DLLs
+# (cross-built and tested under wine64). QRKIT_NATIVE_ONLY=1 leaves the Windows side out.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
@@ -14,6 +16,10 @@ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQRKIT_SANITIZE=ON -
 cmake --build build-asan -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build-asan --output-on-failure -j "$jobs"
+
+./scripts/tsan.sh
+VALGRIND_BUILD_DIR=build ./scripts/valgrind.sh
+./scripts/fuzz.sh
 
 # The Windows side: qrkit.dll cross-built for i686 and x86_64, export tables checked, tests under wine64.
 if [ "${QRKIT_NATIVE_ONLY:-0}" != 1 ]; then ./scripts/build-windows.sh; fi

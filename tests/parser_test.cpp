@@ -123,6 +123,10 @@ TEST(Parser, KanjiBlocks) {
         {"9FFD is no Kanji value", "~4[~d159~d253]", kErrKanjiBlock, ""},
         {"EBBF is the last value of the second range", "~4[~d235~d191]", 0, "Kanji {EB}{BF}"},
         {"EBC0 is no Kanji value", "~4[~d235~d192]", kErrKanjiBlock, ""},
+        // A second byte below 0x40 would read back as another character (8E23 as 8E63).
+        {"8E23 has a second byte below 0x40", "~4[~d142#]", kErrKanjiBlock, ""},
+        {"E13F has a second byte below 0x40", "~4[~d225~d063]", kErrKanjiBlock, ""},
+        {"8140 is the first value", "~4[~d129~d064]", 0, "Kanji {81}@"},
         {"segments before a failure stay", "12~4[AB]", kErrKanjiBlock, "Numeric 12"},
     };
     checkRows(rows, std::size(rows));
