@@ -113,3 +113,17 @@ def dll_exports(objdump: str, dll: str) -> Dict[str, int]:
                 continue
             exports[match.group(2)] = base + int(match.group(1))
     return exports
+
+
+def built_dlls(source_dir: str) -> List[Tuple[str, str]]:
+    """(objdump, qrkit.dll) of each Windows build to check: those named by QRKIT_DLLS (entries
+    OBJDUMP=DLL separated by os.pathsep), else those scripts/build-windows.sh left in build-windows/."""
+    named = os.environ.get("QRKIT_DLLS")
+    if named:
+        return [tuple(entry.split("=", 1)) for entry in named.split(os.pathsep) if entry]  # type: ignore
+    found = []
+    for triplet in ("i686-w64-mingw32", "x86_64-w64-mingw32"):
+        dll = os.path.join(source_dir, "build-windows", triplet, "qrkit", "qrkit.dll")
+        if os.path.exists(dll):
+            found.append((f"{triplet}-objdump", dll))
+    return found
