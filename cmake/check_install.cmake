@@ -1,10 +1,15 @@
-# Installs the build into a fresh prefix and builds the example program against the installed library
-# twice: with find_package(qrkit) and with pkg-config. Run by ctest:
-#   cmake -DBUILD_DIR=<build> -DSOURCE_DIR=<source> -DC_COMPILER=<cc> -P check_install.cmake
+# Installs the build into a fresh prefix that the system's loader does not know, checks the installed
+# layout (the public headers alone, as include/qrkit/*.h), and builds the example programs against it
+# with find_package(qrkit) and with pkg-config. Every program then runs without LD_LIBRARY_PATH: the
+# tool through its $ORIGIN run path, the examples through the run paths CMake and the pkg-config file
+# give them. The prefix is then moved and the tool and a pkg-config build run again. Run by ctest:
+#   cmake -DBUILD_DIR=<build> -DSOURCE_DIR=<source> -DC_COMPILER=<cc> -DCXX_COMPILER=<c++>
+#         -P check_install.cmake
 set(work "${BUILD_DIR}/install-check")
 set(prefix "${work}/prefix")
 file(REMOVE_RECURSE "${work}")
 file(MAKE_DIRECTORY "${work}")
+unset(ENV{LD_LIBRARY_PATH})
 
 function(run)
   execute_process(COMMAND ${ARGN} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE out)
@@ -15,36 +20,67 @@ function(run)
 endfunction()
 
 run(${CMAKE_COMMAND} --install "${BUILD_DIR}" --prefix "${prefix}")
-foreach(installed include/qrkit/qrkit/qrkit.h include/qrkit/qrkit/qrkit_paint.h include/qrkit/encoder/objectmodel.h
-                  include/qrkit/platform/istream.h lib/pkgconfig/qrkit.pc lib/cmake/qrkit/qrkitConfig.cmake)
+foreach(installed lib/pkgconfig/qrkit.pc lib/cmake/qrkit/qrkitConfig.cmake bin/qrkit)
   if(NOT EXISTS "${prefix}/${installed}")
     message(FATAL_ERROR "not installed: ${installed}")
   endif()
 endforeach()
+# The include folder holds the public headers and nothing else: no folders of the source tree.
+file(GLOB_RECURSE headers RELATIVE "${prefix}/include" "${prefix}/include/*")
+list(SORT headers)
+set(expected qrkit/istream.h qrkit/objectmodel.h qrkit/qrkit.h qrkit/qrkit_paint.h)
+if(NOT headers STREQUAL expected)
+  message(FATAL_ERROR "installed headers: ${headers}; expected ${expected}")
+endif()
+# Each header compiles on its own from the installed tree (the C ones as C too).
+foreach(header ${expected})
+  file(WRITE "${work}/header.cpp" "#include \"${header}\"\nint main() { return 0; }\n")
+  run(${CXX_COMPILER} -std=c++17 -Wall -Wextra -Werror -I${prefix}/include -c "${work}/header.cpp"
+      -o "${work}/header.o")
+endforeach()
+foreach(header qrkit/qrkit.h qrkit/qrkit_paint.h)
+  file(WRITE "${work}/header.c" "#include \"${header}\"\nint main(void) { return 0; }\n")
+  run(${C_COMPILER} -std=c99 -Wall -Wextra -Werror -I${prefix}/include -c "${work}/header.c" -o "${work}/header.o")
+endforeach()
 
-# With find_package(qrkit): the example's own CMake project.
+# The installed tool finds the library through its $ORIGIN-relative run path.
+run("${prefix}/bin/qrkit" encode --print rows 12345)
+
+# With find_package(qrkit): the examples' own CMake project.
 run(${CMAKE_COMMAND} -S "${SOURCE_DIR}/examples" -B "${work}/cmake-build" -DCMAKE_PREFIX_PATH=${prefix}
-    -DCMAKE_C_COMPILER=${C_COMPILER} -DCMAKE_BUILD_TYPE=Release)
+    -DCMAKE_C_COMPILER=${C_COMPILER} -DCMAKE_CXX_COMPILER=${CXX_COMPILER} -DCMAKE_BUILD_TYPE=Release)
 run(${CMAKE_COMMAND} --build "${work}/cmake-build")
 run("${work}/cmake-build/encode_example" "HELLO FROM CMAKE" "${work}/cmake.png")
-if(NOT EXISTS "${work}/cmake.png")
-  message(FATAL_ERROR "the example built with find_package wrote no image")
-endif()
+run("${work}/cmake-build/encode_example_cpp" "HELLO FROM C++" "${work}/cmake-cpp.png")
+foreach(image cmake.png cmake-cpp.png)
+  if(NOT EXISTS "${work}/${image}")
+    message(FATAL_ERROR "the example built with find_package wrote no ${image}")
+  endif()
+endforeach()
 
-# With pkg-config.
+# With pkg-config, from where the prefix is and from where it is moved to.
 find_program(PKG_CONFIG pkg-config REQUIRED)
-set(ENV{PKG_CONFIG_PATH} "${prefix}/lib/pkgconfig")
-execute_process(COMMAND ${PKG_CONFIG} --cflags --libs qrkit RESULT_VARIABLE status OUTPUT_VARIABLE flags
-                OUTPUT_STRIP_TRAILING_WHITESPACE)
-if(NOT status EQUAL 0)
-  message(FATAL_ERROR "pkg-config does not know qrkit")
-endif()
-separate_arguments(flags UNIX_COMMAND "${flags}")
-run(${C_COMPILER} -std=c99 -Wall -Wextra -Werror "${SOURCE_DIR}/examples/encode_example.c" ${flags}
-    -o "${work}/pkg-config-example")
-run(${CMAKE_COMMAND} -E env "LD_LIBRARY_PATH=${prefix}/lib" "${work}/pkg-config-example" "HELLO FROM PKG-CONFIG"
-    "${work}/pkg-config.png")
-if(NOT EXISTS "${work}/pkg-config.png")
-  message(FATAL_ERROR "the example built with pkg-config wrote no image")
-endif()
+function(build_with_pkg_config pc_dir program)
+  set(ENV{PKG_CONFIG_PATH} "${pc_dir}")
+  execute_process(COMMAND ${PKG_CONFIG} --cflags --libs qrkit RESULT_VARIABLE status OUTPUT_VARIABLE flags
+                  OUTPUT_STRIP_TRAILING_WHITESPACE)
+  if(NOT status EQUAL 0)
+    message(FATAL_ERROR "pkg-config does not know qrkit")
+  endif()
+  separate_arguments(flags UNIX_COMMAND "${flags}")
+  run(${C_COMPILER} -std=c99 -Wall -Wextra -Werror "${SOURCE_DIR}/examples/encode_example.c" ${flags}
+      -o "${program}")
+  run(${CXX_COMPILER} -std=c++17 -Wall -Wextra -Werror "${SOURCE_DIR}/examples/encode_example.cpp" ${flags}
+      -o "${program}-cpp")
+  run("${program}" "HELLO FROM PKG-CONFIG" "${program}.png")
+  run("${program}-cpp" "HELLO FROM PKG-CONFIG" "${program}-cpp.png")
+  if(NOT EXISTS "${program}.png" OR NOT EXISTS "${program}-cpp.png")
+    message(FATAL_ERROR "the examples built with pkg-config wrote no image")
+  endif()
+endfunction()
+build_with_pkg_config("${prefix}/lib/pkgconfig" "${work}/pkg-config-example")
+
+file(RENAME "${prefix}" "${work}/moved")
+run("${work}/moved/bin/qrkit" encode --print rows 12345)
+build_with_pkg_config("${work}/moved/lib/pkgconfig" "${work}/moved-example")
 file(REMOVE_RECURSE "${work}")

@@ -8,8 +8,12 @@
  *
  * Handles: a QRCODE_RESULT is a reference-counted result object owned by the caller from the moment
  * an encode function returns it until DestroyQRCodeEncodeResult. In C it is opaque; C++ callers may
- * use it as the kelvane2::IQrcodeResult view declared in encoder/objectmodel.h. One handle is used by
+ * use it as the kelvane2::IQrcodeResult view declared in qrkit/objectmodel.h. One handle is used by
  * one thread at a time; different handles may be used on different threads at once.
+ *
+ * The public headers are qrkit/qrkit.h (this one), qrkit/qrkit_paint.h, qrkit/objectmodel.h and
+ * qrkit/istream.h; they include nothing else of qrkit. Compile with the folder that holds qrkit/ on
+ * the include path (-I<prefix>/include for an installed library).
  */
 #ifndef QRKIT_QRKIT_H
 #define QRKIT_QRKIT_H

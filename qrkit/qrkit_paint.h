@@ -28,7 +28,7 @@
 
 #include "qrkit/qrkit.h"
 
-/* The caller's byte stream: the COM IStream on Windows, the interface of platform/istream.h elsewhere
+/* The caller's byte stream: the COM IStream on Windows, the interface of qrkit/istream.h elsewhere
  * (opaque in C). Enhanced metafile handle: HENHMETAFILE on Windows, the library's own metafile
  * elsewhere (opaque in C; see QRCodeMetafileGetBits). */
 #if defined(_WIN32)

@@ -56,7 +56,7 @@ if [ "$install" -eq 1 ]; then
   packages=(
     g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools libz-mingw-w64-dev wine64
     googletest libboost-dev libboost-thread-dev libboost-iostreams-dev
-    cmake ninja-build dpkg-dev
+    cmake ninja-build dpkg-dev python3-pytest
   )
   missing=()
   for p in "${packages[@]}"; do
@@ -136,7 +136,7 @@ for t in "${triplets[@]}"; do
   [ "$t" = x86_64-w64-mingw32 ] && tests=ON
   cmake -S "$root" -B "$out/$t/qrkit" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-$t.cmake" -DCMAKE_BUILD_TYPE=Release \
-    -DQRKIT_WINDOWS_DEPS="$deps" -DQRKIT_TESTS=$tests -DQRKIT_BENCH=OFF \
+    -DQRKIT_WINDOWS_DEPS="$deps" -DQRKIT_TESTS=$tests -DQRKIT_BENCH=OFF -DQRKIT_WERROR=ON \
     -DPNG_LIBRARY="$deps/lib/libpng16.a" -DPNG_PNG_INCLUDE_DIR="$deps/include" \
     -DZLIB_LIBRARY="/usr/$t/lib/libz.a" -DZLIB_INCLUDE_DIR="/usr/$t/include" \
     -DGTest_DIR="$deps/lib/cmake/GTest" -DQRKIT_IDL_DIR="$idl_dir" >/dev/null
@@ -198,6 +198,18 @@ allowed_ufl_imports="advapi32.dll kernel32.dll msvcrt.dll ole32.dll oleaut32.dll
 if ! "$root/scripts/check-dll-exports.sh" x86_64-w64-mingw32-objdump \
     "$out/x86_64-w64-mingw32/qrkit/qrkitufl.dll" "$expected_ufl_exports" "$allowed_ufl_imports"; then
   failures=$((failures + 1))
+fi
+
+# The VBA module's Declares and the C# P/Invoke declarations name exports of both DLLs.
+step "kit declarations"
+dlls=""
+for t in "${triplets[@]}"; do
+  dlls="$dlls${dlls:+:}$t-objdump=$out/$t/qrkit/qrkit.dll"
+done
+if ! QRKIT_DLLS="$dlls" /usr/bin/python3 -m pytest -q -p no:cacheprovider "$root/bindings/vba/tests" \
+    "$root/bindings/dotnet/tests/test_declarations.py"; then
+  failures=$((failures + 1))
+  echo "kit declarations differ from the DLLs' export tables" >&2
 fi
 
 # ---- Windows tests under wine64 -------------------------------------------------------------------

@@ -27,7 +27,7 @@ if [ "${FUZZ_BUILD:-1}" != 0 ]; then
   cxx=${CXX:-$(command -v clang++-14 || command -v clang++)}
   cc=${CC:-$(command -v clang-14 || command -v clang)}
   CXX=$cxx CC=$cc cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQRKIT_FUZZ=ON \
-    -DQRKIT_TESTS=OFF -DQRKIT_BENCH=OFF >/dev/null
+    -DQRKIT_TESTS=OFF -DQRKIT_BENCH=OFF -DQRKIT_WERROR=ON >/dev/null
   cmake --build build-fuzz -j "${FUZZ_JOBS:-$(nproc)}" --target qrkit_fuzzers
 fi
 

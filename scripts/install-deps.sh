@@ -11,6 +11,8 @@ packages=(
   libzbar-dev libzxing-dev libqrcodegencpp-dev python3-segno
   librsvg2-bin ghostscript emf2svg dpkg-dev
   clang-14 libclang-rt-14-dev valgrind
+  mono-mcs mono-runtime
+  python3-pytest python3-zxing-cpp python3-pil python3-pip python3-setuptools python3-wheel
 )
 
 missing=()

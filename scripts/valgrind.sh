@@ -15,7 +15,7 @@ cd "$(dirname "$0")/.."
 dir=${VALGRIND_BUILD_DIR:-build-valgrind}
 
 if [ ! -x "$dir/tests/qrkit_tests" ] || [ "$dir" = build-valgrind ]; then
-  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQRKIT_BENCH=OFF >/dev/null
+  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQRKIT_BENCH=OFF -DQRKIT_WERROR=ON >/dev/null
   cmake --build "$dir" -j "${VALGRIND_JOBS:-$(nproc)}"
 fi
 
