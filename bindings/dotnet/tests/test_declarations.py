@@ -63,7 +63,8 @@ def test_every_export_declared_with_its_types() -> None:
         function = functions[name]
         assert len(parameters) == len(function.parameters), f"{name}: argument count"
         for declaration, (ctype, cname) in zip(parameters, function.parameters):
-            assert kind_of(declaration) == c_kind_short(ctype), f"{name}: {declaration.strip()} for {ctype} {cname}"
+            assert kind_of(declaration) == c_kind_short(ctype), \
+                f"{name}: {declaration.strip()} for {ctype} {cname}"
         assert kind_of(result) == c_kind_short(function.result), f"{name}: result"
 
 

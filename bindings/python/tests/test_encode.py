@@ -182,6 +182,10 @@ def test_symbol_attributes_and_closing() -> None:
     matrix = symbol.matrix
     matrix[0][0] = not matrix[0][0]  # a copy: the symbol does not change
     assert symbol.matrix[0][0] is True  # the finder pattern's corner is dark
+    assert symbol[0, 0] and not symbol[0, 7]  # the corner, and the light separator beside the finder
+    for outside in ((11, 0), (0, 11), (-1, 0)):
+        with pytest.raises(IndexError):
+            symbol[outside]  # pylint: disable=pointless-statement
     symbol.close()
     symbol.close()
     assert symbol.closed and symbol.size == 11
