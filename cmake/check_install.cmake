@@ -20,7 +20,9 @@ function(run)
 endfunction()
 
 run(${CMAKE_COMMAND} --install "${BUILD_DIR}" --prefix "${prefix}")
-foreach(installed lib/pkgconfig/qrkit.pc lib/cmake/qrkit/qrkitConfig.cmake bin/qrkit)
+# The library under its run-time name (its soname) and its development link.
+foreach(installed lib/libqrkit.so.0 lib/libqrkit.so lib/pkgconfig/qrkit.pc lib/cmake/qrkit/qrkitConfig.cmake
+                  bin/qrkit)
   if(NOT EXISTS "${prefix}/${installed}")
     message(FATAL_ERROR "not installed: ${installed}")
   endif()
