@@ -11,13 +11,7 @@ file(REMOVE_RECURSE "${work}")
 file(MAKE_DIRECTORY "${work}")
 unset(ENV{LD_LIBRARY_PATH})
 
-function(run)
-  execute_process(COMMAND ${ARGN} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE out)
-  if(NOT status EQUAL 0)
-    string(REPLACE ";" " " command "${ARGN}")
-    message(FATAL_ERROR "${command} failed (${status}):\n${out}")
-  endif()
-endfunction()
+include(${CMAKE_CURRENT_LIST_DIR}/run_checked.cmake)
 
 run(${CMAKE_COMMAND} --install "${BUILD_DIR}" --prefix "${prefix}")
 # The library under its run-time name (its soname) and its development link.

@@ -7,13 +7,7 @@ set(work "${BUILD_DIR}/subdirectory-check")
 file(REMOVE_RECURSE "${work}")
 file(MAKE_DIRECTORY "${work}/no-pkgconfig")
 
-function(run)
-  execute_process(COMMAND ${ARGN} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE out)
-  if(NOT status EQUAL 0)
-    string(REPLACE ";" " " command "${ARGN}")
-    message(FATAL_ERROR "${command} failed (${status}):\n${out}")
-  endif()
-endfunction()
+include(${CMAKE_CURRENT_LIST_DIR}/run_checked.cmake)
 
 # No build type: the application's choice (an unoptimised build) must stay as it is.
 run(${CMAKE_COMMAND} -E env PKG_CONFIG_LIBDIR=${work}/no-pkgconfig PKG_CONFIG_PATH=
