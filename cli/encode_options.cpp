@@ -7,6 +7,8 @@ std::string checkSymbolSettings(const SymbolSettings& settings) {
     if (settings.micro && (settings.strict || settings.forcedMode != 0))
         return "--strict and --mode are for QR Code symbols, not --micro";
     if (settings.micro && settings.minVersion > 4) return "Micro QR Code versions are 1 to 4";
+    if (settings.strict && settings.minVersion == 0)
+        return "--strict needs --min-version: the version to fit";
     return "";
 }
 

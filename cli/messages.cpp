@@ -64,7 +64,7 @@ std::string tooLong(const std::string& input, const SymbolSettings& settings, bo
             const int codewords = qe::QrTables::dataCodewords(version, settings.level);
             text = ": the data take " + withThousands(bits) + " bits; QR Code " + std::to_string(version) +
                    "-" + kLevelNames[settings.level] + " holds " + withThousands(8 * codewords) + " (" +
-                   withThousands(codewords) + " bytes)";
+                   withThousands(codewords) + " codewords)";
         }
         if (settings.level > 0) helps.push_back("--level L");
         if (settings.strict && version < 40) helps.push_back("a higher --min-version");

@@ -16,11 +16,16 @@ endfunction()
 
 run(${CMAKE_COMMAND} --install "${BUILD_DIR}" --prefix "${prefix}")
 foreach(installed include/qrkit/qrkit/qrkit.h include/qrkit/qrkit/qrkit_paint.h include/qrkit/encoder/objectmodel.h
-                  include/qrkit/platform/istream.h lib/pkgconfig/qrkit.pc lib/cmake/qrkit/qrkitConfig.cmake)
+                  include/qrkit/platform/istream.h lib/pkgconfig/qrkit.pc lib/cmake/qrkit/qrkitConfig.cmake
+                  bin/qrkit share/man/man1/qrkit.1 share/bash-completion/completions/qrkit
+                  share/zsh/site-functions/_qrkit)
   if(NOT EXISTS "${prefix}/${installed}")
     message(FATAL_ERROR "not installed: ${installed}")
   endif()
 endforeach()
+
+# The installed tool runs with the installed library.
+run("${prefix}/bin/qrkit" --version)
 
 # With find_package(qrkit): the example's own CMake project.
 run(${CMAKE_COMMAND} -S "${SOURCE_DIR}/examples" -B "${work}/cmake-build" -DCMAKE_PREFIX_PATH=${prefix}

@@ -11,6 +11,7 @@ packages=(
   libzbar-dev libzxing-dev libqrcodegencpp-dev python3-segno
   librsvg2-bin ghostscript emf2svg dpkg-dev
   clang-14 libclang-rt-14-dev valgrind
+  zsh
 )
 
 missing=()
