@@ -183,18 +183,20 @@ PreparedData prepareData(std::string_view data, const DataOptions& options, bool
     std::string body;
     bool singleBytesBeyondAscii = false;  // Shift JIS text with half-width katakana
     if (options.escapes) {
+        // No escape holds a zero byte, and the encode call ends its text at one: it stands for itself
+        // (inside a block too, where "~d000" reads as the same value).
+        std::string text;
+        for (char c : data)
+            text += c == '\0' ? std::string("~d000") : std::string(1, c);
         // A structured-append header is read only at the very start: what the options add goes after it.
         // A malformed one is left where it is, for the library to report.
-        if (data.size() >= 4 && data.substr(0, 3) == "~2[" && structuredAppendHeaderLength(data) == 0 &&
-            data.find('\0') == std::string_view::npos) {
-            out.input = std::string(data);
+        if (text.size() >= 4 && text.compare(0, 3, "~2[") == 0 && structuredAppendHeaderLength(text) == 0) {
+            out.input = text;
             return out;
         }
-        const std::size_t length = structuredAppendHeaderLength(data);
-        header = std::string(data.substr(0, length));
-        // No escape holds a zero byte, and the encode call ends its text at one: it stands for itself.
-        for (char c : data.substr(length))
-            body += c == '\0' ? std::string("~d000") : std::string(1, c);
+        const std::size_t length = structuredAppendHeaderLength(text);
+        header = text.substr(0, length);
+        body = text.substr(length);
     } else if (options.kanji && !isAscii(data)) {
         std::vector<ShiftJisRun> runs;
         std::string missing;
@@ -209,10 +211,11 @@ PreparedData prepareData(std::string_view data, const DataOptions& options, bool
                 }
             }
         } else {
-            out.notes.push_back(missing.empty()
-                                    ? "--kanji: the data are not UTF-8 text; they are encoded as they are"
-                                    : "--kanji: \"" + missing + "\" (" + codePointName(missing) +
-                                          ") has no Shift JIS code; the text is encoded as UTF-8");
+            out.notes.push_back(
+                missing.empty()
+                    ? "--kanji: the data are not UTF-8 text; they are encoded as they are"
+                    : "--kanji: \"" + missing + "\" (" + codePointName(missing) +
+                          ") has no Shift JIS code that reads back as itself; the text is encoded as UTF-8");
             body = escapeLiteral(data);
         }
     } else {

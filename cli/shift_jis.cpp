@@ -77,6 +77,12 @@ bool utf8ToShiftJis(std::string_view utf8, std::vector<ShiftJisRun>* runs, std::
         const std::string_view character = utf8.substr(p, length);
         p += length;
         if (length == 1) {
+            // Readers that take the symbol as Shift JIS show 0x5C as the yen sign and 0x7E as an overline.
+            if (character == "\\" || character == "~") {
+                *missing = std::string(character);
+                runs->clear();
+                return false;
+            }
             append(runs, false, std::string(character));
             continue;
         }

@@ -15,8 +15,9 @@ struct ShiftJisRun {
     std::string bytes;
 };
 
-// Converts UTF-8 text character by character. ASCII stays as it is; every other character must have a
-// Shift JIS code that converts back to the same character. Returns false, with the first character
+// Converts UTF-8 text character by character. ASCII stays as it is, but for '\' and '~', which readers
+// of Shift JIS show as the yen sign and an overline; every other character must have a Shift JIS code
+// that converts back to the same character. Returns false, with the first character
 // that has none in *missing (its UTF-8 bytes), when the text is not UTF-8 (*missing then empty) or a
 // character cannot be converted.
 bool utf8ToShiftJis(std::string_view utf8, std::vector<ShiftJisRun>* runs, std::string* missing);

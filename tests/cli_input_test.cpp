@@ -131,6 +131,10 @@ TEST(LiteralData, WhatTheOptionsPutInFront) {
          "~2[1][2,5]~7000026~1~50[:swiss7]AB", 26},
         {"a malformed header is left at the start for the library", "~2[1]AB", &all, false, "~2[1]AB",
          kEciNone},
+        {"a zero byte inside a header (found by fuzzing)", std::string("~2[1][2\0,5]A", 12), &all, false,
+         "~2[1][2~d000,5]~7000026~1~50[:swiss7]A", 26},
+        {"a zero byte inside a malformed header", std::string("~2[1\0][2]A", 10), &all, false,
+         "~2[1~d000][2]A", kEciNone},
         {"--kanji: Kanji blocks, ']' and '~' as decimal escapes",
          "\xE6\x97\xA5\xE6\x9C\xAC \xC3\x97\xE2\x80\x90", &kanji, false,  // 日本 ×‐: 817E and 815D
          "~4[\x93\xFA\x96{] ~4[\x81~d126\x81~d093]", kEciNone},
@@ -344,6 +348,8 @@ TEST(ShiftJis, ConvertsJapaneseTextAndRefusesTheRest) {
         {"no code: u with diaeresis", "\xE6\x97\xA5\xC3\xBC", false, "\xC3\xBC", {}},
         {"no code: emoji", "\xF0\x9F\x98\x80", false, "\xF0\x9F\x98\x80", {}},
         {"the yen sign would come back as a backslash", "\xC2\xA5", false, "\xC2\xA5", {}},
+        {"a backslash reads as the yen sign", "\xE6\x97\xA5\\", false, "\\", {}},
+        {"a tilde reads as an overline (found by fuzzing)", "~\xE6\x97\xA5", false, "~", {}},
         {"not UTF-8", "\x93\xFA", false, "", {}},
     };
     for (const auto& row : rows) {

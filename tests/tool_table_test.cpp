@@ -248,7 +248,9 @@ TEST_F(ToolTable, ExitStatusAndMessages) {
         {"a lowered Micro QR Code level", "$Q encode --micro --level H 123456789012", 0,
          "note: the symbol is Micro QR Code M3, which offers levels up to M: it has level M, not H"},
         {"--kanji on text without Shift JIS codes", "$Q encode --kanji 'Grüße'", 0,
-         "note: --kanji: \"ü\" (U+00FC) has no Shift JIS code; the text is encoded as UTF-8"},
+         "note: --kanji: \"ü\" (U+00FC) has no Shift JIS code that reads back as itself; the text is encoded "
+         "as "
+         "UTF-8"},
         {"-q keeps notes back", "$Q encode -q --micro --level H 123456789012", 0, ""},
     };
     for (const auto& row : rows) {
