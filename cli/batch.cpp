@@ -86,7 +86,7 @@ bool columnIndex(const std::string& column, const std::vector<std::string>* name
     const long number = std::strtol(column.c_str(), &end, 10);
     if (!column.empty() && *end == '\0') {
         if (number < 1) {
-            *error = "--column takes a column number from 1 or a column name";
+            *error = "column numbers start at 1 (not " + column + ")";
             return false;
         }
         *index = static_cast<std::size_t>(number - 1);
