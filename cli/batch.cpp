@@ -234,11 +234,7 @@ int checkBatchOptions(BatchRequest* request) {
         return usageFailure(options.operands.empty() ? "batch takes an input file ('-' for standard input)"
                                                      : "batch takes one input file",
                             kBatch);
-    const std::string conflict = checkSymbolSettings(options.symbol);
-    if (!conflict.empty()) return usageFailure(conflict, kBatch);
-    const std::string dataConflict =
-        checkDataOptions(options.data, options.symbol.micro, options.symbol.hibc);
-    if (!dataConflict.empty()) return usageFailure(dataConflict, kBatch);
+    if (int status = checkSymbolAndDataOptions(options)) return status;
     const std::string& pattern = options.image.path;
     if (pattern.empty()) return 0;
     if (!options.csvPath.empty()) return usageFailure("-o and --csv do not go together", kBatch);

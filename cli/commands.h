@@ -17,6 +17,9 @@ int runBatch(int argc, char** argv);
 // qrkit explain [options] DATA: what the encoder decided and why (cli/explain.cpp).
 int runExplain(int argc, char** argv);
 
+// The checks of the symbol and data options that every encoding command makes before it reads
+// anything. Returns 0, or prints the conflict and returns kExitUsage.
+int checkSymbolAndDataOptions(const ToolOptions& options);
 // The data of encode, explain and parity: the one operand (DATA, or '-' for standard input without its
 // final line end unless --keep-newline) or --file. Returns 0 or the exit status, after printing why.
 int readCommandData(const ToolOptions& options, const char* command, std::string* data);

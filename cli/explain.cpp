@@ -165,10 +165,7 @@ int runExplain(int argc, char** argv) {
     if (options.help)
         return writeStandardOutput(helpText(kExplain), &error) ? kExitOk : failure(kExitIo, error);
     const SymbolSettings& settings = options.symbol;
-    const std::string conflict = checkSymbolSettings(settings);
-    if (!conflict.empty()) return usageFailure(conflict, kExplain);
-    const std::string dataConflict = checkDataOptions(options.data, settings.micro, settings.hibc);
-    if (!dataConflict.empty()) return usageFailure(dataConflict, kExplain);
+    if (int status = checkSymbolAndDataOptions(options)) return status;
     std::string raw;
     int status = readCommandData(options, "explain", &raw);
     if (status == 0) status = symbolInput(options, raw, &raw);

@@ -51,11 +51,7 @@ int emitSymbol(QRCODE_RESULT handle, const ToolOptions& options, const std::stri
 
 // The checks of encode's options that need no data: nothing is read or written when they fail.
 int checkEncodeOptions(const ToolOptions& options) {
-    const std::string conflict = checkSymbolSettings(options.symbol);
-    if (!conflict.empty()) return usageFailure(conflict, kEncode);
-    const std::string dataConflict =
-        checkDataOptions(options.data, options.symbol.micro, options.symbol.hibc);
-    if (!dataConflict.empty()) return usageFailure(dataConflict, kEncode);
+    if (int status = checkSymbolAndDataOptions(options)) return status;
     const std::string& path = options.image.path;
     if (!path.empty() && !knownImageFormat(imageFormat(options.image)))
         return usageFailure("cannot tell the image format of " + path + "; use --format " + kImageFormatNames,
@@ -73,6 +69,13 @@ int checkEncodeOptions(const ToolOptions& options) {
 
 void note(const ToolOptions& options, const std::string& text) {
     if (!options.quiet) std::cerr << "qrkit: " << text << "\n";
+}
+
+int checkSymbolAndDataOptions(const ToolOptions& options) {
+    std::string conflict = checkSymbolSettings(options.symbol);
+    if (conflict.empty())
+        conflict = checkDataOptions(options.data, options.symbol.micro, options.symbol.hibc);
+    return conflict.empty() ? 0 : usageFailure(conflict, options.command);
 }
 
 int readCommandData(const ToolOptions& options, const char* command, std::string* data) {

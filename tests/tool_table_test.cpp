@@ -15,7 +15,6 @@
 #include "paint_test_support.h"
 #include "qrkit/qrkit.h"
 #include "support/decode.h"
-#include "support/decode_text.h"
 #include "tool_run.h"
 
 namespace {
@@ -61,19 +60,8 @@ class ToolTable : public testing::Test {
 
     Shell run(const std::string& fragment) const {
         const std::string errPath = (dir_ / "stderr.txt").string();
-        const std::string command = "cd '" + dir_.string() + "' && Q='" + QRKIT_CLI_PATH + "' && ( " +
-                                    fragment + " ) 2>'" + errPath + "'";
-        Shell result;
-        FILE* pipe = popen(command.c_str(), "r");
-        if (pipe == nullptr) return result;
-        char buffer[4096];
-        std::size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-            result.out.append(buffer, n);
-        const int status = pclose(pipe);
-        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        result.err = readFile(errPath);
-        return result;
+        const tooltest::ToolRun result = tooltest::runFragment(fragment, dir_.string(), errPath);
+        return Shell{result.status, result.out, readFile(errPath)};
     }
 
     fs::path dir_;
@@ -163,7 +151,7 @@ TEST_F(ToolTable, DataReadBackByBothReaders) {
             EXPECT_EQ(zxing.fnc1, row.fnc1);
         }
         if (!row.text.empty()) {
-            EXPECT_EQ(qrkit_test::decodeTextWithZxing(symbol).text, row.text);
+            EXPECT_EQ(zxing.text, row.text);
         }
         if (row.micro) continue;
         const qrkit_test::Decoded zbar = qrkit_test::decodeWithZbar(symbol);

@@ -1,6 +1,11 @@
 # bash completion for qrkit (installed as share/bash-completion/completions/qrkit).
 # shellcheck shell=bash
 
+# Offers the words of $1 that start with $2.
+_qrkit_offer() {
+    mapfile -t COMPREPLY < <(compgen -W "$1" -- "$2")
+}
+
 _qrkit() {
     local cur prev words cword
     _init_completion -n = 2>/dev/null || {
@@ -27,7 +32,7 @@ _qrkit() {
     done
 
     if [[ -z $command ]]; then
-        mapfile -t COMPREPLY < <(compgen -W "$commands --version --help" -- "$cur")
+        _qrkit_offer "$commands --version --help" "$cur"
         return
     fi
 
@@ -43,35 +48,35 @@ _qrkit() {
     fi
     case $prev in
         --level)
-            mapfile -t COMPREPLY < <(compgen -W "L M Q H" -- "$cur")
+            _qrkit_offer "L M Q H" "$cur"
             return
             ;;
         --mode)
-            mapfile -t COMPREPLY < <(compgen -W "auto narrowest numeric alphanumeric byte" -- "$cur")
+            _qrkit_offer "auto narrowest numeric alphanumeric byte" "$cur"
             return
             ;;
         --print)
-            mapfile -t COMPREPLY < <(compgen -W "font rows terminal" -- "$cur")
+            _qrkit_offer "font rows terminal" "$cur"
             return
             ;;
         --format)
-            mapfile -t COMPREPLY < <(compgen -W "png bmp svg eps emf" -- "$cur")
+            _qrkit_offer "png bmp svg eps emf" "$cur"
             return
             ;;
         --eci)
-            mapfile -t COMPREPLY < <(compgen -W "utf8 none 3 20 26" -- "$cur")
+            _qrkit_offer "utf8 none 3 20 26" "$cur"
             return
             ;;
         --fnc1)
-            mapfile -t COMPREPLY < <(compgen -W "first second=" -- "$cur")
+            _qrkit_offer "first second=" "$cur"
             return
             ;;
         --overlay)
-            mapfile -t COMPREPLY < <(compgen -W "swiss7" -- "$cur")
+            _qrkit_offer "swiss7" "$cur"
             return
             ;;
         --sequence)
-            mapfile -t COMPREPLY < <(compgen -W "auto 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16" -- "$cur")
+            _qrkit_offer "auto 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16" "$cur"
             return
             ;;
         --file | --csv | -o | --output)
@@ -98,12 +103,12 @@ _qrkit() {
             options="--escapes -e --kanji --file --keep-newline $general"
             ;;
         help)
-            mapfile -t COMPREPLY < <(compgen -W "encode explain batch parity" -- "$cur")
+            _qrkit_offer "encode explain batch parity" "$cur"
             return
             ;;
     esac
     if [[ $cur == -* ]]; then
-        mapfile -t COMPREPLY < <(compgen -W "$options" -- "$cur")
+        _qrkit_offer "$options" "$cur"
     else
         mapfile -t COMPREPLY < <(compgen -f -- "$cur")
     fi
