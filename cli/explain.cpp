@@ -10,6 +10,9 @@
 
 #include "cli/commands.h"
 #include "cli/encode_options.h"
+#include "cli/messages.h"
+#include "cli/options.h"
+#include "cli/output_file.h"
 #include "encoder/explain.h"
 #include "encoder/hibc.h"
 #include "encoder/qrinput.h"
@@ -156,67 +159,45 @@ void printOverlay(const qe::SymbolDecisions& decisions, const std::vector<std::u
 }  // namespace
 
 int runExplain(int argc, char** argv) {
-    SymbolSettings settings;
-    std::string data;
-    bool haveData = false;
-    for (int i = 0; i < argc; ++i) {
-        std::string error;
-        const OptionRead read = readSymbolOption(argc, argv, &i, &settings, &error);
-        if (read == OptionRead::kBad) return usageFailure(error);
-        if (read == OptionRead::kTaken) continue;
-        const std::string arg = argv[i];
-        if (haveData) return usageFailure("give the data once");
-        if (arg == "--file" || arg == "-") {
-            const std::string path = arg == "-" ? "-" : (i + 1 < argc ? argv[++i] : "");
-            if (path.empty()) return usageFailure("--file takes a path");
-            if (!readInputFile(path, &data)) {
-                std::cerr << "qrkit: cannot read " << path << ": " << std::strerror(errno) << "\n";
-                return 1;
-            }
-        } else if (arg.size() > 1 && arg[0] == '-' && arg[1] == '-') {
-            return usageFailure("unknown option " + arg);
-        } else {
-            data = arg;
-        }
-        haveData = true;
-    }
-    if (!haveData) return usageFailure("no data to explain");
-    const std::string conflict = checkSymbolSettings(settings);
-    if (!conflict.empty()) return usageFailure(conflict);
-    if (data.find('\0') != std::string::npos) {
-        std::cerr << "qrkit: the data holds a zero byte; write it as ~d000 or ~@\n";
-        return 1;
-    }
+    ToolOptions options;
+    if (int status = parseOptions(kExplain, argc, argv, &options)) return status;
+    std::string error;
+    if (options.help)
+        return writeStandardOutput(helpText(kExplain), &error) ? kExitOk : failure(kExitIo, error);
+    const SymbolSettings& settings = options.symbol;
+    if (int status = checkSymbolAndDataOptions(options)) return status;
+    std::string raw;
+    int status = readCommandData(options, "explain", &raw);
+    if (status == 0) status = symbolInput(options, raw, &raw);
+    if (status != 0) return status;
+    const std::string data = raw;
 
+    std::ostringstream out;
     std::string text = data;
     if (settings.hibc) {
         // As the HIBC export formats it: '+', the upper-cased data and the check character.
-        std::vector<char> raw(data.begin(), data.end());
-        raw.push_back('\0');
+        std::vector<char> hibcText(data.begin(), data.end());
+        hibcText.push_back('\0');
         char formatted[qe::kHibcInputLimit + 1];
         int capacity = sizeof formatted;
         if (data.size() > static_cast<std::size_t>(qe::kHibcInputLimit) ||
-            qe::formatHibc(raw.data(), formatted, &capacity) != 0) {
-            std::cerr << "qrkit: " << QRCodeGetErrorMessage(static_cast<std::int32_t>(0x80520005u)) << "\n";
-            return 1;
-        }
+            qe::formatHibc(hibcText.data(), formatted, &capacity) != 0)
+            return failure(kExitData, QRCodeGetErrorMessage(static_cast<std::int32_t>(0x80520005u)));
         text = formatted;
-        std::cout << "HIBC data: " << text << "\n";
+        out << "HIBC data: " << text << "\n";
     }
 
-    qe::EncodeOptions options{settings.micro ? settings.minVersion : settings.versionWord(), settings.level,
-                              -1};
+    const qe::EncodeOptions encodeOptions{settings.micro ? settings.minVersion : settings.versionWord(),
+                                          settings.level, -1};
     qe::SymbolDecisions decisions;
     kelvane2::IQrcodeResult* handle = nullptr;
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
     const std::int32_t result =
         settings.micro
-            ? qe::encodeMicroQrRecorded(bytes, static_cast<int>(text.size()), options, &handle, &decisions)
-            : qe::encodeQrRecorded(bytes, static_cast<int>(text.size()), options, &handle, &decisions);
-    if (result != 0) {
-        std::cerr << "qrkit: " << QRCodeGetErrorMessage(result) << "\n";
-        return 1;
-    }
+            ? qe::encodeMicroQrRecorded(bytes, static_cast<int>(text.size()), encodeOptions, &handle,
+                                        &decisions)
+            : qe::encodeQrRecorded(bytes, static_cast<int>(text.size()), encodeOptions, &handle, &decisions);
+    if (result != 0) return failure(kExitData, encodeFailureMessage(result, text, settings, false));
     std::vector<std::uint8_t> finished(static_cast<std::size_t>(decisions.width) * decisions.width);
     kelvane2::I2DBitPattern* pattern = nullptr;
     if (handle->QueryInterface(kelvane2::IID_I2DBitPattern, reinterpret_cast<void**>(&pattern)) == 0) {
@@ -229,14 +210,12 @@ int runExplain(int argc, char** argv) {
     }
     handle->Release();
 
-    std::ostringstream out;
     out << "Symbol: " << symbolName(decisions) << ", " << decisions.width << " x " << decisions.width
         << " modules\n";
     printSegmentsAndCapacity(decisions, out);
     printMasks(decisions, out);
     if (decisions.overlayRows > 0) printOverlay(decisions, finished, out);
-    std::cout << out.str();
-    return 0;
+    return writeStandardOutput(out.str(), &error) ? kExitOk : failure(kExitIo, error);
 }
 
 }  // namespace qrkit_cli

@@ -1,11 +1,18 @@
 #include "cli/image_output.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
-#include <iostream>
+#include <cstdio>
+#include <cstring>
 #include <memory>
 
+#include "cli/input_source.h"
+#include "cli/output_file.h"
 #include "encoder/qrresult.h"
+#include "imaging/geometry.h"
+#include "qrkit/qrkit_paint.h"
 
 namespace qrkit_cli {
 
@@ -13,14 +20,23 @@ namespace {
 
 struct FormatRow {
     const char* name;
-    int code;
+    int code;  // the format code of the paint exports
     bool raster;
+    bool binary;  // not for a terminal
 };
 
-// The formats the tool writes, with their codes in the paint exports.
+// The formats the tool writes.
 constexpr FormatRow kFormats[] = {
-    {"png", 0, true}, {"svg", 1, false}, {"emf", 2, false}, {"eps", 3, false}, {"bmp", 4, true},
+    {"png", 0, true, true},   {"bmp", 4, true, true},  {"svg", 1, false, false},
+    {"eps", 3, false, false}, {"emf", 2, false, true},
 };
+
+const FormatRow* findFormat(const std::string& name) {
+    for (const FormatRow& row : kFormats) {
+        if (name == row.name) return &row;
+    }
+    return nullptr;
+}
 
 // The symbol with quietZone light modules on every side, as a bit pattern the paint exports accept.
 kelvane2::Simple2DBitPattern* withQuietZone(QRCODE_RESULT handle, int quietZone) {
@@ -29,6 +45,7 @@ kelvane2::Simple2DBitPattern* withQuietZone(QRCODE_RESULT handle, int quietZone)
         return nullptr;
     const int rows = symbol->getRows();
     const int columns = symbol->getColumns();
+    if (quietZone < 0) quietZone = rows < 21 ? 2 : 4;  // Micro QR Code symbols are 11 to 17 modules
     auto* padded = new kelvane2::Simple2DBitPattern(rows + 2 * quietZone, columns + 2 * quietZone);
     padded->AddRef();
     for (int r = 0; r < rows; ++r) {
@@ -40,7 +57,39 @@ kelvane2::Simple2DBitPattern* withQuietZone(QRCODE_RESULT handle, int quietZone)
     return padded;
 }
 
+std::string withThousands(std::int64_t value) {
+    std::string digits = std::to_string(value);
+    for (int at = static_cast<int>(digits.size()) - 3; at > 0; at -= 3)
+        digits.insert(static_cast<std::size_t>(at), ",");
+    return digits;
+}
+
+// Why the image is beyond the tool's size limits, or an empty text.
+std::string sizeBeyondLimits(const FormatRow& format, int modules, int moduleSize, int resolution) {
+    char text[256];
+    if (format.raster) {
+        const std::int64_t side = static_cast<std::int64_t>(modules) * moduleSize;
+        if (side <= kRasterSideLimit) return "";
+        std::snprintf(text, sizeof text,
+                      "the image would be %s pixels a side; the tool paints at most %s (--module-size %lld "
+                      "at most here, or --force)",
+                      withThousands(side).c_str(), withThousands(kRasterSideLimit).c_str(),
+                      static_cast<long long>(kRasterSideLimit / modules));
+        return text;
+    }
+    const std::int64_t side =
+        static_cast<std::int64_t>(modules) * kelvane2::imaging::snapModuleSize(moduleSize, resolution);
+    if (side <= kVectorSideLimit) return "";
+    std::snprintf(text, sizeof text,
+                  "the page would be %.2f m a side; the tool paints at most 5 m (a smaller --module-size, or "
+                  "--force)",
+                  static_cast<double>(side) / 100000.0);
+    return text;
+}
+
 }  // namespace
+
+const char* const kImageFormatNames = "png, bmp, svg, eps or emf";
 
 std::string formatFromPath(const std::string& path) {
     std::size_t dot = path.find_last_of('.');
@@ -50,6 +99,16 @@ std::string formatFromPath(const std::string& path) {
     std::transform(extension.begin(), extension.end(), extension.begin(),
                    [](unsigned char ch) { return static_cast<char>(std::tolower(ch)); });
     return extension;
+}
+
+std::string imageFormat(const ImageRequest& request) {
+    if (!request.format.empty()) return request.format;
+    if (request.path == "-") return "png";
+    return formatFromPath(request.path);
+}
+
+bool knownImageFormat(const std::string& name) {
+    return findFormat(name) != nullptr;
 }
 
 bool parseColour(const std::string& text, std::uint32_t* colour) {
@@ -62,22 +121,10 @@ bool parseColour(const std::string& text, std::uint32_t* colour) {
     return true;
 }
 
-int writeImage(QRCODE_RESULT handle, const ImageRequest& request) {
-    std::string message;
-    const int status = writeImage(handle, request, &message);
-    if (status != 0) std::cerr << "qrkit: " << message << "\n";
-    return status;
-}
-
 int writeImage(QRCODE_RESULT handle, const ImageRequest& request, std::string* message) {
-    const std::string name = request.format.empty() ? formatFromPath(request.path) : request.format;
-    const FormatRow* format = nullptr;
-    for (const FormatRow& row : kFormats) {
-        if (name == row.name) format = &row;
-    }
+    const FormatRow* format = findFormat(imageFormat(request));
     if (format == nullptr) {
-        *message =
-            "cannot tell the image format of " + request.path + "; use --format png, bmp, svg, eps or emf";
+        *message = "cannot tell the image format of " + request.path + "; use --format " + kImageFormatNames;
         return 2;
     }
     std::unique_ptr<kelvane2::Simple2DBitPattern, void (*)(kelvane2::Simple2DBitPattern*)> padded(
@@ -88,28 +135,63 @@ int writeImage(QRCODE_RESULT handle, const ImageRequest& request, std::string* m
         *message = "the result holds no symbol";
         return 1;
     }
+    const int moduleSize = request.moduleSize >= 0 ? request.moduleSize : (format->raster ? 4 : 25);
+    if (!request.force) {
+        *message = sizeBeyondLimits(*format, padded->getRows(), moduleSize, request.resolution);
+        if (!message->empty()) return 2;
+    }
+
+    const bool toStandardOutput = request.path == "-";
+    if (toStandardOutput && format->binary && !request.force && !standardOutputClosed() &&
+        ::isatty(STDOUT_FILENO) != 0) {
+        *message =
+            "standard output is a terminal: redirect it to a file or a program, or name a file with -o";
+        return 2;
+    }
+    if (toStandardOutput && standardOutputClosed()) {
+        *message = "cannot write to standard output: it is closed";
+        return 3;
+    }
+    std::unique_ptr<ReplacingFile> file;
+    std::unique_ptr<DescriptorStream> standardOutput;
+    DescriptorStream* stream = nullptr;
+    if (toStandardOutput) {
+        standardOutput = std::make_unique<DescriptorStream>(STDOUT_FILENO);
+        stream = standardOutput.get();
+    } else {
+        if (!makeFoldersFor(request.path, message)) return 3;
+        file = std::make_unique<ReplacingFile>(request.path);
+        if (!file->open(message)) return 3;
+        stream = file->stream();
+    }
+
     // The paint exports call only QueryInterface on the handle, so any view of a pattern serves.
     auto* view = reinterpret_cast<QRCODE_RESULT>(static_cast<kelvane2::I2DBitPattern*>(padded.get()));
-    const int moduleSize = request.moduleSize >= 0 ? request.moduleSize : (format->raster ? 4 : 25);
     const std::int32_t result =
-        format->raster ? PaintQRCodeImageRaster(view, request.path.c_str(), moduleSize, request.foreColour,
-                                                request.backColour, format->code)
-                       : PaintQRCodeImageVector(view, request.path.c_str(), moduleSize, request.resolution,
-                                                request.foreColour, request.backColour, format->code);
+        format->raster ? PaintQRCodeImageRaster2(view, stream, moduleSize, request.foreColour,
+                                                 request.backColour, format->code)
+                       : PaintQRCodeImageVector2(view, stream, moduleSize, request.resolution,
+                                                 request.foreColour, request.backColour, format->code);
+    const std::string where = toStandardOutput ? std::string("standard output") : request.path;
     switch (result) {
         case 0:
-            return 0;
+            break;
         case 8:
             *message =
                 "the image cannot be made with these sizes (module size and resolution must be at least "
                 "1, and the image must fit the format)";
             return 2;
+        case 11:
+            *message = "out of memory painting " + where;
+            return 3;
         default:
-            *message = request.path + ": " +
-                       QRCodeGetErrorMessage(
-                           static_cast<std::int32_t>(0x80520000u | static_cast<std::uint32_t>(result)));
-            return 1;
+            *message =
+                "cannot write " + where + ": " +
+                (stream->failure() != 0 ? std::strerror(stream->failure()) : "the image was not completed");
+            return 3;
     }
+    if (file && !file->commit(message)) return 3;
+    return 0;
 }
 
 }  // namespace qrkit_cli

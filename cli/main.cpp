@@ -1,278 +1,212 @@
 // qrkit: the command-line tool over the library's exports.
-#include <cerrno>
-#include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <iostream>
-#include <iterator>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "cli/commands.h"
 #include "cli/encode_options.h"
 #include "cli/image_output.h"
+#include "cli/input_source.h"
+#include "cli/literal_data.h"
+#include "cli/messages.h"
+#include "cli/name_pattern.h"
+#include "cli/options.h"
+#include "cli/output_file.h"
 #include "cli/sequence.h"
 #include "cli/symbol_text.h"
-#include "encoder/objectmodel.h"
 #include "qrkit/qrkit.h"
+
+namespace qrkit_cli {
 
 namespace {
 
-const char* const kUsage =
-    R"(Usage:
-  qrkit encode [options] DATA      encode DATA (written in qrkit's input language)
-  qrkit encode [options] --file F  encode the contents of file F ('-' for standard input)
-  qrkit encode [options] -         encode standard input
-  qrkit parity DATA                the structured-append parity of a whole message
-  qrkit explain [options] DATA     what the encoder decides for DATA and why: segments, version and
-                                   level with the capacity used, the mask scores, and how a center
-                                   overlay falls on the error correction blocks (options: --level,
-                                   --min-version, --strict, --mode, --micro, --hibc, --file F)
-  qrkit batch [options] FILE       encode every record of FILE ('-' for standard input) into image
-                                   files or a CSV of font strings, on all cores (see Batch options)
-  qrkit --help
-
-Encode options:
-  --level L|M|Q|H       error correction level (default M)
-  --min-version N       smallest version allowed, 1-40 (default 0: the smallest that fits)
-  --strict              fail unless the data fits the version given by --min-version
-  --micro               make a Micro QR Code symbol (M1-M4); --min-version then takes 1-4
-  --hibc                encode DATA as HIBC ('+', the data, its modulo-43 check character)
-  --mode MODE           segmentation of plain data: auto (default), narrowest, numeric,
-                        alphanumeric or byte
-  --print WHAT          what to print: font (the font string, default), rows (module rows
-                        of 0 and 1) or terminal (a picture drawn with half blocks)
-  --separator SEP       separator between font string lines (default a line feed);
-                        \n, \r and \t are understood
-  -o FILE               write an image file instead of printing: png, bmp, svg, eps or emf,
-                        told by the extension or by --format
-  --format FMT          the image format: png, bmp, svg, eps or emf
-  --module-size N       module size: pixels for png and bmp (default 4), hundredths of a
-                        millimetre for svg, eps and emf (default 25, 0.25 mm)
-  --dpi N               resolution the vector sizes are rounded to (default 300)
-  --fg RRGGBB           colour of dark modules (default 000000)
-  --bg RRGGBB           colour of light modules and the quiet zone (default ffffff)
-  --quiet-zone N        light modules around the picture (default 4, 2 for Micro QR Code)
-  --verify              read the finished symbol back (zxing-cpp) and fail unless it gives the data
-  --sequence N|auto     split the data into N (2-16) structured-append symbols, never inside an
-                        escape, a Kanji pair or a UTF-8 character, with the parity of the whole
-                        message; auto takes the fewest that each fit --min-version (else 40).
-                        Writes N font strings, or N files when -o names them with {n}
-
-Batch options (and --level, --min-version, --strict, --micro, --hibc, --mode, --format,
---module-size, --dpi, --fg, --bg, --quiet-zone as for encode):
-  --column N|NAME       read FILE as CSV and take column N (from 1) or the column headed NAME
-  --header              the CSV's first row is a header (implied by --column NAME)
-  -o PATTERN            one image file per record; {n} the record number, {line} its line,
-                        {field} its data made safe for a file name
-  --csv FILE            the CSV of font strings (line, data, font string, error) goes to FILE
-                        instead of standard output
-  --separator SEP       separator between font string lines (default \n)
-  --threads N           threads to encode on (default: all cores)
-
-The input language: plain bytes stand for themselves; ~M is a control byte (0x0D), ~d065 a
-decimal byte, ~~ a tilde, ~4[...] Kanji, ~2[P][T,Y] structured append, ~7NNNNNN an ECI
-designator, ~1 FNC1 in first position, ~3[N] FNC1 in second position, ~50[:swiss7] a
-Swiss-cross center overlay.
-
-Examples:
-  qrkit encode --micro --print terminal 12345
-  qrkit encode --hibc A123BJC5D6E71
-  qrkit parity "a whole message"
-  qrkit encode -o symbol.png --module-size 8 "https://example.com"
-  qrkit encode -o label.svg --module-size 50 --fg 1a237e --micro 12345
-  qrkit encode "HELLO WORLD"
-  qrkit encode --verify -o logo.png "~50[:swiss7]https://example.com"
-  qrkit encode --sequence 3 -o part{n}.png --file letter.txt
-  qrkit explain --level L "~50[:swiss7]https://example.com/a/long/path"
-  qrkit batch --column url -o labels/{n}.png products.csv
-  qrkit batch --csv fonts.csv serials.txt
-  qrkit encode --level H --print terminal "https://example.com"
-  qrkit encode --min-version 5 --strict --print rows 12345
-  qrkit encode --separator '\r\n' --file address.txt
-  echo -n "from stdin" | qrkit encode -
-)";
-
-struct EncodeRequest {
-    std::string data;
-    bool haveData = false;
-    qrkit_cli::SymbolSettings settings;
-    std::string format = "font";
-    std::string separator = "\n";
-    int quietZone = -1;  // 4 modules for QR Code, 2 for Micro QR Code
-    qrkit_cli::ImageRequest image;
-    bool verify = false;
-    int sequence = -1;  // symbols of a structured-append sequence; 0 auto, -1 none
-};
-
-bool parseInt(const char* text, int low, int high, int* value) {
-    char* end = nullptr;
-    long parsed = std::strtol(text, &end, 10);
-    if (end == text || *end != '\0' || parsed < low || parsed > high) return false;
-    *value = static_cast<int>(parsed);
+// Handles the help of a command; true when it was asked for (then *status is the exit status).
+bool answeredHelp(const ToolOptions& options, int* status) {
+    if (!options.help) return false;
+    std::string error;
+    *status = writeStandardOutput(helpText(options.command), &error) ? kExitOk : failure(kExitIo, error);
     return true;
 }
 
-std::string unescapeSeparator(const std::string& text) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\\' && i + 1 < text.size()) {
-            char next = text[i + 1];
-            if (next == 'n' || next == 'r' || next == 't' || next == '\\') {
-                out += next == 'n' ? '\n' : next == 'r' ? '\r' : next == 't' ? '\t' : '\\';
-                ++i;
-                continue;
-            }
-        }
-        out += text[i];
-    }
-    return out;
-}
-
-qrkit_cli::ModuleRows moduleRows(QRCODE_RESULT handle) {
-    qrkit_cli::ModuleRows rows;
-    kelvane2::I2DBitPattern* pattern = nullptr;
-    if (handle->QueryInterface(kelvane2::IID_I2DBitPattern, reinterpret_cast<void**>(&pattern)) != 0) {
-        return rows;
-    }
-    rows.assign(pattern->getRows(), std::vector<bool>(pattern->getColumns()));
-    for (int r = 0; r < pattern->getRows(); ++r) {
-        for (int c = 0; c < pattern->getColumns(); ++c)
-            rows[r][c] = pattern->getModule(r, c) != 0;
-    }
-    pattern->Release();
-    return rows;
-}
-
-// Writes one symbol as the request says: an image file at path, or the printed form.
-int emitSymbol(QRCODE_RESULT handle, const EncodeRequest& request, const std::string& path) {
+// Writes one symbol as the options say: an image file at path, or the printed form.
+int emitSymbol(QRCODE_RESULT handle, const ToolOptions& options, const std::string& path,
+               bool lastOfSequence) {
+    std::string error;
     if (!path.empty()) {
-        qrkit_cli::ImageRequest image = request.image;
+        ImageRequest image = options.image;
         image.path = path;
-        image.quietZone = request.quietZone;
-        return qrkit_cli::writeImage(handle, image);
+        const int status = writeImage(handle, image, &error);
+        return status == 0 ? 0 : failure(status, error);
     }
-    if (request.format == "font") {
-        const char* text = QRCodeResultGetBarcodeString2(handle, request.separator.c_str());
-        std::cout << (text ? text : "") << "\n";
-    } else if (request.format == "rows") {
-        std::cout << qrkit_cli::moduleRowsText(moduleRows(handle));
-    } else {
-        std::cout << qrkit_cli::terminalPicture(moduleRows(handle), request.quietZone);
+    PrintSettings settings;
+    settings.separator = options.separator;
+    settings.quietZone = options.image.quietZone >= 0 ? options.image.quietZone
+                         : options.symbol.micro       ? 2
+                                                      : 4;
+    std::string text = findPrintForm(options.print)->render(handle, settings);
+    if (!lastOfSequence) text += "\n";
+    return writeStandardOutput(text, &error) ? 0 : failure(kExitIo, error);
+}
+
+// The checks of encode's options that need no data: nothing is read or written when they fail.
+int checkEncodeOptions(const ToolOptions& options) {
+    if (int status = checkSymbolAndDataOptions(options)) return status;
+    const std::string& path = options.image.path;
+    if (!path.empty() && !knownImageFormat(imageFormat(options.image)))
+        return usageFailure("cannot tell the image format of " + path + "; use --format " + kImageFormatNames,
+                            kEncode);
+    if (options.sequence >= 0) {
+        if (options.symbol.micro || options.symbol.hibc)
+            return usageFailure("--sequence makes QR Code symbols: no --micro or --hibc", kEncode);
+        if (!path.empty() && path.find("{n}") == std::string::npos)
+            return usageFailure("--sequence writes several files: name them with {n} in -o", kEncode);
     }
     return 0;
 }
 
-int runEncode(int argc, char** argv) {
-    EncodeRequest request;
-    for (int i = 0; i < argc; ++i) {
-        std::string arg = argv[i];
-        auto value = [&](const char** out) {
-            if (i + 1 >= argc) return false;
-            *out = argv[++i];
-            return true;
-        };
-        const char* v = nullptr;
-        std::string error;
-        const qrkit_cli::OptionRead symbolOption =
-            qrkit_cli::readSymbolOption(argc, argv, &i, &request.settings, &error);
-        if (symbolOption == qrkit_cli::OptionRead::kBad) return qrkit_cli::usageFailure(error);
-        if (symbolOption == qrkit_cli::OptionRead::kTaken) continue;
-        const qrkit_cli::OptionRead imageOption =
-            qrkit_cli::readImageOption(argc, argv, &i, &request.image, &request.quietZone, &error);
-        if (imageOption == qrkit_cli::OptionRead::kBad) return qrkit_cli::usageFailure(error);
-        if (imageOption == qrkit_cli::OptionRead::kTaken) continue;
-        if (arg == "--print") {
-            if (!value(&v)) return qrkit_cli::usageFailure("--print takes font, rows or terminal");
-            request.format = v;
-            if (request.format != "font" && request.format != "rows" && request.format != "terminal") {
-                return qrkit_cli::usageFailure("--print takes font, rows or terminal");
-            }
-        } else if (arg == "--separator") {
-            if (!value(&v)) return qrkit_cli::usageFailure("--separator takes a text");
-            request.separator = unescapeSeparator(v);
-        } else if (arg == "--verify") {
-            request.verify = true;
-        } else if (arg == "--sequence") {
-            if (!value(&v) || (std::strcmp(v, "auto") != 0 && !parseInt(v, 2, 16, &request.sequence))) {
-                return qrkit_cli::usageFailure("--sequence takes a number of symbols from 2 to 16, or auto");
-            }
-            if (std::strcmp(v, "auto") == 0) request.sequence = 0;
-        } else if (arg == "--file") {
-            if (!value(&v)) return qrkit_cli::usageFailure("--file takes a path");
-            if (request.haveData) return qrkit_cli::usageFailure("give the data once");
-            if (!qrkit_cli::readInputFile(v, &request.data)) {
-                std::cerr << "qrkit: cannot read " << v << ": " << std::strerror(errno) << "\n";
-                return 1;
-            }
-            request.haveData = true;
-        } else if (arg == "-") {
-            if (request.haveData) return qrkit_cli::usageFailure("give the data once");
-            qrkit_cli::readInputFile("-", &request.data);
-            request.haveData = true;
-        } else if (arg.size() > 1 && arg[0] == '-' && arg[1] == '-') {
-            return qrkit_cli::usageFailure("unknown option " + arg);
-        } else {
-            if (request.haveData) return qrkit_cli::usageFailure("give the data once");
-            request.data = arg;
-            request.haveData = true;
-        }
-    }
-    if (!request.haveData) return qrkit_cli::usageFailure("no data to encode");
-    if (request.data.find('\0') != std::string::npos) {
-        std::cerr << "qrkit: the data holds a zero byte; write it as ~d000 or ~@\n";
-        return 1;
-    }
+}  // namespace
 
-    const qrkit_cli::SymbolSettings& settings = request.settings;
-    if (request.quietZone < 0) request.quietZone = settings.micro ? 2 : 4;
-    const std::string conflict = qrkit_cli::checkSymbolSettings(settings);
-    if (!conflict.empty()) return qrkit_cli::usageFailure(conflict);
-    if (request.sequence >= 0) {
-        const std::string& pattern = request.image.path;
-        if (!pattern.empty() && pattern.find("{n}") == std::string::npos)
-            return qrkit_cli::usageFailure("--sequence writes several files: name them with {n} in -o");
-        return qrkit_cli::runSequence(
-            request.data, request.sequence, settings,
-            [&](QRCODE_RESULT handle, int position, int total, const std::string& input) {
-                if (request.verify && qrkit_cli::verifySymbol(handle, input, false, false) != 0) return 1;
+void note(const ToolOptions& options, const std::string& text) {
+    if (!options.quiet) std::cerr << "qrkit: " << text << "\n";
+}
+
+int checkSymbolAndDataOptions(const ToolOptions& options) {
+    std::string conflict = checkSymbolSettings(options.symbol);
+    if (conflict.empty())
+        conflict = checkDataOptions(options.data, options.symbol.micro, options.symbol.hibc);
+    return conflict.empty() ? 0 : usageFailure(conflict, options.command);
+}
+
+int readCommandData(const ToolOptions& options, const char* command, std::string* data) {
+    const unsigned id = options.command;
+    if (options.operands.size() > 1)
+        return usageFailure(std::string(command) + " takes one DATA argument (quote data that hold spaces)",
+                            id);
+    if (options.fileGiven && !options.operands.empty()) return usageFailure("give the data once", id);
+    if (!options.fileGiven && options.operands.empty())
+        return usageFailure(
+            std::string("no data to ") + command + " (DATA, '-' for standard input, or --file FILE)", id);
+    InputFailure problem;
+    if (options.fileGiven) {
+        if (!readInput(options.file, kDataLimit, data, &problem))
+            return failure(problem.status, problem.message);
+        return 0;
+    }
+    const std::string& operand = options.operands[0];
+    if (operand != "-") {
+        *data = operand;
+        return 0;
+    }
+    if (!readInput("-", kDataLimit, data, &problem)) return failure(problem.status, problem.message);
+    if (!options.keepNewline) dropFinalLineEnd(data);
+    return 0;
+}
+
+int symbolInput(const ToolOptions& options, const std::string& data, std::string* input) {
+    if (options.symbol.hibc) {
+        const std::string problem = hibcProblem(data);
+        if (!problem.empty()) return failure(kExitData, problem);
+        *input = data;
+        return 0;
+    }
+    PreparedData prepared = prepareData(data, options.data, options.symbol.micro);
+    for (const std::string& text : prepared.notes)
+        note(options, "note: " + text);
+    *input = std::move(prepared.input);
+    return 0;
+}
+
+int runEncode(int argc, char** argv) {
+    ToolOptions options;
+    if (int status = parseOptions(kEncode, argc, argv, &options)) return status;
+    int status = 0;
+    if (answeredHelp(options, &status)) return status;
+    if ((status = checkEncodeOptions(options)) != 0) return status;
+    std::string data;
+    if ((status = readCommandData(options, "encode", &data)) != 0) return status;
+    std::string input;
+    if ((status = symbolInput(options, data, &input)) != 0) return status;
+    const SymbolSettings& settings = options.symbol;
+
+    if (options.sequence >= 0) {
+        const std::string& pattern = options.image.path;
+        return runSequence(
+            input, options.sequence, settings,
+            [&](QRCODE_RESULT handle, int position, int total, const std::string& part) -> int {
+                if (options.verify && verifySymbol(handle, part, false, false, options.quiet) != 0)
+                    return kExitData;
                 std::string path = pattern;
-                if (!path.empty()) path.replace(path.find("{n}"), 3, std::to_string(position));
-                const int status = emitSymbol(handle, request, path);
-                if (status == 0 && path.empty() && position < total) std::cout << "\n";
-                return status;
+                if (!path.empty())
+                    path.replace(path.find("{n}"), 3,
+                                 zeroPadded(static_cast<std::size_t>(position),
+                                            decimalWidth(static_cast<std::size_t>(total))));
+                return emitSymbol(handle, options, path, position == total);
             });
     }
     QRCODE_RESULT handle = nullptr;
-    int result = qrkit_cli::encodeSymbol(request.data, settings, &handle);
-    if (result != 0) {
-        std::cerr << "qrkit: " << QRCodeGetErrorMessage(result) << "\n";
-        return 1;
-    }
-    int status = 0;
-    if (request.verify) status = qrkit_cli::verifySymbol(handle, request.data, settings.micro, settings.hibc);
-    if (status == 0) status = emitSymbol(handle, request, request.image.path);
+    const std::int32_t result = encodeSymbol(input, settings, &handle);
+    if (result != 0)
+        return failure(kExitData,
+                       encodeFailureMessage(result, input, settings, !settings.micro && !settings.hibc));
+    const std::string lowered = lowerLevelNote(handle, settings);
+    if (!lowered.empty()) note(options, lowered);
+    if (options.verify) status = verifySymbol(handle, input, settings.micro, settings.hibc, options.quiet);
+    if (status == 0) status = emitSymbol(handle, options, options.image.path, true);
     DestroyQRCodeEncodeResult(handle);
     return status;
 }
 
-}  // namespace
+int runParity(int argc, char** argv) {
+    ToolOptions options;
+    if (int status = parseOptions(kParity, argc, argv, &options)) return status;
+    int status = 0;
+    if (answeredHelp(options, &status)) return status;
+    const std::string conflict = checkDataOptions(options.data, false, false);
+    if (!conflict.empty()) return usageFailure(conflict, kParity);
+    std::string data;
+    if ((status = readCommandData(options, "parity", &data)) != 0) return status;
+    std::string input;
+    if ((status = symbolInput(options, data, &input)) != 0) return status;
+    std::string error;
+    return writeStandardOutput(std::to_string(QRCodeGetParity(input.c_str())) + "\n", &error)
+               ? 0
+               : failure(kExitIo, error);
+}
+
+}  // namespace qrkit_cli
 
 int main(int argc, char** argv) {
-    if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0 ||
-        std::strcmp(argv[1], "help") == 0) {
-        std::cout << kUsage;
-        return argc < 2 ? 2 : 0;
+    using namespace qrkit_cli;
+    guardStandardStreams();
+    fileCreationMask();
+    std::string error;
+    const std::string first = argc >= 2 ? argv[1] : "";
+    if (argc < 2) {
+        std::cerr << helpText(0);
+        return kExitUsage;
     }
-    std::string command = argv[1];
-    if (command == "encode") return runEncode(argc - 2, argv + 2);
-    if (command == "explain") return qrkit_cli::runExplain(argc - 2, argv + 2);
-    if (command == "batch") return qrkit_cli::runBatch(argc - 2, argv + 2);
-    if (command == "parity") {
-        if (argc != 3) return qrkit_cli::usageFailure("parity takes one DATA argument");
-        std::cout << QRCodeGetParity(argv[2]) << "\n";
-        return 0;
+    if (first == "--help" || first == "-h" || first == "help") {
+        unsigned command = 0;
+        if (first == "help" && argc >= 3) {
+            command = commandNamed(argv[2]);
+            if (command == 0) return usageFailure(std::string("no command named ") + argv[2]);
+        }
+        return writeStandardOutput(helpText(command), &error) ? kExitOk : failure(kExitIo, error);
     }
-    return qrkit_cli::usageFailure("unknown command " + command);
+    if (first == "--version" || first == "-V")
+        return writeStandardOutput(versionText(), &error) ? kExitOk : failure(kExitIo, error);
+    switch (commandNamed(first)) {
+        case kEncode:
+            return runEncode(argc - 2, argv + 2);
+        case kExplain:
+            return runExplain(argc - 2, argv + 2);
+        case kBatch:
+            return runBatch(argc - 2, argv + 2);
+        case kParity:
+            return runParity(argc - 2, argv + 2);
+        default:
+            return usageFailure(first[0] == '-' ? "unknown option " + first + " before the command"
+                                                : "unknown command " + first);
+    }
 }

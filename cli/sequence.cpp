@@ -3,8 +3,8 @@
 // The message is cut into atoms that the input language reads as one unit: an escape, a Kanji pair of a
 // Kanji block, a UTF-8 character, a plain byte. Parts are runs of whole atoms, so a part never cuts an
 // escape, a Kanji pair or a UTF-8 character; a designator (ECI and the reserved indicators) or an FNC1
-// marker inside the data stays with what follows it. FNC1 at the very start of the message and center
-// overlays are given to every symbol.
+// marker inside the data stays with what follows it. An ECI designator or FNC1 at the very start of the
+// message and center overlays are given to every symbol.
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -14,6 +14,8 @@
 
 #include "cli/commands.h"
 #include "cli/encode_options.h"
+#include "cli/messages.h"
+#include "cli/options.h"
 #include "cli/sequence.h"
 
 namespace qrkit_cli {
@@ -121,7 +123,14 @@ bool atomize(const std::string& s, Message* message, std::string* error) {
         } else if ((next == '7' || next == '8' || next == '9') && p + 7 < n &&
                    std::all_of(s.begin() + static_cast<long>(p) + 2, s.begin() + static_cast<long>(p) + 8,
                                isDigit)) {
-            add(8, 0, true);
+            if (next == '7' && atStart) {
+                // An ECI designator in front of the message tells how all of it reads: every symbol
+                // carries it, so that each reads as text on its own.
+                message->everyPart += s.substr(p, 8);
+                p += 8;
+            } else {
+                add(8, 0, true);
+            }
         } else if (next == '9' && p + 1 < n) {
             add(2, 0, true);
         } else if (next == '1' && p + 1 < n) {
@@ -219,7 +228,7 @@ std::string sequenceInput(const std::string& part, int position, int total, int 
 int runSequence(const std::string& data, int count, const SymbolSettings& settings,
                 const SequenceSink& sink) {
     if (settings.micro || settings.hibc)
-        return usageFailure("--sequence makes QR Code symbols: no --micro or --hibc");
+        return usageFailure("--sequence makes QR Code symbols: no --micro or --hibc", kEncode);
     const int parity = QRCodeGetParity(data.c_str());
     SymbolSettings used = settings;
     int first = count;
@@ -248,9 +257,9 @@ int runSequence(const std::string& data, int count, const SymbolSettings& settin
             for (QRCODE_RESULT handle : handles)
                 DestroyQRCodeEncodeResult(handle);
             if (total < last) continue;
-            std::cerr << "qrkit: " << QRCodeGetErrorMessage(result)
+            std::cerr << "qrkit: " << encodeFailureMessage(result, parts[handles.size()], used, false)
                       << (count == 0 ? " (even in 16 symbols)\n" : "\n");
-            return 1;
+            return kExitData;
         }
         int status = 0;
         for (int k = 0; k < total; ++k) {
@@ -262,7 +271,7 @@ int runSequence(const std::string& data, int count, const SymbolSettings& settin
         return status;
     }
     std::cerr << "qrkit: " << error << "\n";
-    return 1;
+    return kExitData;
 }
 
 }  // namespace qrkit_cli

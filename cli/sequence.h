@@ -13,8 +13,9 @@ namespace qrkit_cli {
 
 // Splits data (the input language, without a structured-append header) into count parts (2-16) of
 // about equal data bytes. No part cuts an escape, a Kanji pair or a UTF-8 character, and a designator
-// or an FNC1 marker inside the data stays with what follows it; FNC1 at the start and center overlays
-// are repeated in every part. False, with the reason in *error, when data cannot make count parts.
+// or an FNC1 marker inside the data stays with what follows it; an ECI designator or FNC1 at the start
+// and center overlays are repeated in every part. False, with the reason in *error, when data cannot make
+// count parts.
 bool splitSequence(const std::string& data, int count, std::vector<std::string>* parts, std::string* error);
 
 // The input of symbol position (1-based) of total: the structured-append header, then the part.

@@ -1,6 +1,22 @@
 #include "cli/symbol_text.h"
 
+#include "encoder/objectmodel.h"
+
 namespace qrkit_cli {
+
+ModuleRows moduleRows(QRCODE_RESULT handle) {
+    ModuleRows rows;
+    kelvane2::I2DBitPattern* pattern = nullptr;
+    if (handle->QueryInterface(kelvane2::IID_I2DBitPattern, reinterpret_cast<void**>(&pattern)) != 0)
+        return rows;
+    rows.assign(pattern->getRows(), std::vector<bool>(pattern->getColumns()));
+    for (int r = 0; r < pattern->getRows(); ++r) {
+        for (int c = 0; c < pattern->getColumns(); ++c)
+            rows[r][c] = pattern->getModule(r, c) != 0;
+    }
+    pattern->Release();
+    return rows;
+}
 
 std::string moduleRowsText(const ModuleRows& rows) {
     std::string text;
@@ -44,6 +60,33 @@ std::string terminalPicture(const ModuleRows& rows, int quietZone) {
         text += '\n';
     }
     return text;
+}
+
+const std::vector<PrintForm> kPrintForms = {
+    {"font",
+     [](QRCODE_RESULT handle, const PrintSettings& settings) {
+         const char* text = QRCodeResultGetBarcodeString2(handle, settings.separator.c_str());
+         return std::string(text != nullptr ? text : "") + "\n";
+     }},
+    {"rows", [](QRCODE_RESULT handle, const PrintSettings&) { return moduleRowsText(moduleRows(handle)); }},
+    {"terminal",
+     [](QRCODE_RESULT handle, const PrintSettings& settings) {
+         return terminalPicture(moduleRows(handle), settings.quietZone);
+     }},
+};
+
+const PrintForm* findPrintForm(const std::string& name) {
+    for (const PrintForm& form : kPrintForms) {
+        if (name == form.name) return &form;
+    }
+    return nullptr;
+}
+
+std::string printFormNames() {
+    std::string names;
+    for (std::size_t k = 0; k < kPrintForms.size(); ++k)
+        names += std::string(k == 0 ? "" : k + 1 == kPrintForms.size() ? " or " : ", ") + kPrintForms[k].name;
+    return names;
 }
 
 }  // namespace qrkit_cli

@@ -68,7 +68,7 @@ bool verifierAvailable() {
     return QRKIT_HAVE_ZXING != 0;
 }
 
-int verifySymbol(QRCODE_RESULT handle, const std::string& data, bool micro, bool hibc) {
+int verifySymbol(QRCODE_RESULT handle, const std::string& data, bool micro, bool hibc, bool quiet) {
 #if QRKIT_HAVE_ZXING
     std::string text = data;
     if (hibc) {
@@ -118,14 +118,16 @@ int verifySymbol(QRCODE_RESULT handle, const std::string& data, bool micro, bool
                   << printable(expected) << "\"\n";
         return 1;
     }
-    std::cerr << "qrkit: verified: zxing-cpp reads the symbol back as the data (" << decoded.size()
-              << (decoded.size() == 1 ? " byte)\n" : " bytes)\n");
+    if (!quiet)
+        std::cerr << "qrkit: verified: zxing-cpp reads the symbol back as the data (" << decoded.size()
+                  << (decoded.size() == 1 ? " byte)\n" : " bytes)\n");
     return 0;
 #else
     (void)handle;
     (void)data;
     (void)micro;
     (void)hibc;
+    (void)quiet;
     (void)printable;
     std::cerr << "qrkit: --verify is not available: this qrkit was built without zxing-cpp\n";
     return 1;

@@ -14,9 +14,11 @@ unset(ENV{LD_LIBRARY_PATH})
 include(${CMAKE_CURRENT_LIST_DIR}/run_checked.cmake)
 
 run(${CMAKE_COMMAND} --install "${BUILD_DIR}" --prefix "${prefix}")
-# The library under its run-time name (its soname) and its development link.
+# The library under its run-time name (its soname) and its development link; the tool with its manual
+# page and completion.
 foreach(installed lib/libqrkit.so.0 lib/libqrkit.so lib/pkgconfig/qrkit.pc lib/cmake/qrkit/qrkitConfig.cmake
-                  bin/qrkit)
+                  bin/qrkit share/man/man1/qrkit.1 share/bash-completion/completions/qrkit
+                  share/zsh/site-functions/_qrkit)
   if(NOT EXISTS "${prefix}/${installed}")
     message(FATAL_ERROR "not installed: ${installed}")
   endif()
@@ -40,6 +42,7 @@ foreach(header qrkit/qrkit.h qrkit/qrkit_paint.h)
 endforeach()
 
 # The installed tool finds the library through its $ORIGIN-relative run path.
+run("${prefix}/bin/qrkit" --version)
 run("${prefix}/bin/qrkit" encode --print rows 12345)
 
 # With find_package(qrkit): the examples' own CMake project.

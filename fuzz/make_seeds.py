@@ -41,6 +41,16 @@ MICRO_DATA = [b"1", b"12345", b"AB", b"HELLO", b"MICRO QR M4", b"~4[~d147~d095]"
 HIBC_DATA = [b"A123BJC5D6E71", b"000012", b"lowercase", b"A-. $/+%", b"X" * 36, b"X" * 37,
              b"A~B", b"A" * 101]
 
+# Option byte (see cli_input_fuzzer.cpp), then the text.
+CLI_INPUT = [
+    (0, b"https://example.com/~Mike"), (0, b"a/~1/x\x00~d065"), (0, "Gr\u00fc\u00dfe".encode()),
+    (1, "\u65e5\u672c\u8a9e\u30c6\u30ad\u30b9\u30c8".encode()), (1, "\uff71\uff72 \u6771\u4eac".encode()),
+    (2, "\u041f\u0440\u0438\u0432\u0435\u0442".encode()), (4, b"plain ASCII"), (0x08, b"0104012345678901%21X"),
+    (0x10, b"ABC"), (0x20, b"X"), (0x40, b"12345"), (0x41, "\u65e5\u672c".encode()), (0x80, b"~2[1][2,5]AB~M"),
+    (0, b"\xef\xbb\xbfsku,url\r\nA-1,https://a.example\r\n\"bad\"x,y\r\n\"open,z\n../../e,/abs\n"),
+    (0, b"a,\"b,c\",\"say \"\"hi\"\"\"\r\n\r\n,,\n"), (0, "\u00dcn\u00efc\u00f6d\u00e9 \u202e/x:y*".encode()),
+]
+
 OVERLAY_TEXT = [b"7,7,007c6c446c7c00", b"2,12,ABC", b"3,3", b"0,3,00", b"-1,5,6,FF", b"3,0,00",
                 b"3,3,", b":swiss7", b":swiss8", b":Swiss7", b"30,30," + b"ff" * 120,
                 b"4096,1,00", b"4097,1,00", b" +5, -2,-f+1", b"99999999999,1,00"]
@@ -59,6 +69,8 @@ def main():
             write("micro_encode", struct.pack("<BIBIB", 0, version, 0, i % 4, i % 2) + data)
     for i, data in enumerate(HIBC_DATA):
         write("hibc_encode", encode_header([0, 1, 0x8001, 40][i % 4], i % 4, i % 2) + data)
+    for flags, text in CLI_INPUT:
+        write("cli_input", bytes([flags]) + text)
     for i, text in enumerate(OVERLAY_TEXT):
         write("overlay", bytes([i % 8, i % 4]) + text)
     for rows, columns, shape, sep in [(21, 21, 0, b"\r\n"), (11, 11, 4, b""), (1, 5, 0, b","),

@@ -5,7 +5,8 @@
 #
 # Environment:
 #   FUZZ_SECONDS   seconds per target (default 60)
-#   FUZZ_TARGETS   targets to run (default all: qr_encode micro_encode hibc_encode overlay fontstring paint)
+#   FUZZ_TARGETS   targets to run (default all: qr_encode micro_encode hibc_encode overlay fontstring paint
+#                  cli_input)
 #   FUZZ_TIMEOUT   seconds one input may take before it counts as a timeout (default 30)
 #   FUZZ_BUILD     0 to use the targets already built in FUZZ_BIN (default 1: configure and build)
 #   FUZZ_BIN       where the targets are (default build-fuzz/fuzz)
@@ -18,7 +19,7 @@ root=$(pwd)
 
 seconds=${FUZZ_SECONDS:-60}
 timeout=${FUZZ_TIMEOUT:-30}
-targets=${FUZZ_TARGETS:-"qr_encode micro_encode hibc_encode overlay fontstring paint"}
+targets=${FUZZ_TARGETS:-"qr_encode micro_encode hibc_encode overlay fontstring paint cli_input"}
 bin=${FUZZ_BIN:-$root/build-fuzz/fuzz}
 work=${FUZZ_WORK:-$root/build-fuzz/corpus}
 niceness=${FUZZ_NICE:-0}

@@ -91,10 +91,10 @@ TEST_F(Batch, LinesToFontStringsOnOneAndTwoThreads) {
     }
     writeFile(path("records.txt"), input);
 
-    const tooltest::ToolRun one =
-        tooltest::runTool("batch --level Q --threads 1 --csv " + path("one.csv") + " " + path("records.txt"));
-    const tooltest::ToolRun two =
-        tooltest::runTool("batch --level Q --threads 2 --csv " + path("two.csv") + " " + path("records.txt"));
+    const tooltest::ToolRun one = tooltest::runTool("batch -e --level Q --threads 1 --csv " +
+                                                    path("one.csv") + " " + path("records.txt"));
+    const tooltest::ToolRun two = tooltest::runTool("batch -e --level Q --threads 2 --csv " +
+                                                    path("two.csv") + " " + path("records.txt"));
     EXPECT_EQ(one.status, 1) << one.out;  // one record failed
     EXPECT_EQ(two.status, 1) << two.out;
     EXPECT_NE(one.out.find("600 records, 1 failed"), std::string::npos) << one.out;
@@ -149,11 +149,12 @@ TEST_F(Batch, CsvColumnsToImageFiles) {
         }
     }
 
-    // A column by number, the header skipped; {field} names the files.
+    // A column by number, the header skipped; {field} names the files (a comma and a space are safe in
+    // file names and stay).
     const tooltest::ToolRun byNumber = tooltest::runTool("batch --column 3 --header -o " + path("named") +
                                                          "/{field}.bmp " + path("items.csv"));
     EXPECT_EQ(byNumber.status, 1);  // the row without a third column
-    EXPECT_TRUE(fs::exists(path("named/Alpha__Inc.bmp")));
+    EXPECT_TRUE(fs::exists(path("named/Alpha, Inc.bmp")));
     EXPECT_TRUE(fs::exists(path("named/Epsilon.bmp")));
 }
 
@@ -170,7 +171,7 @@ TEST_F(Batch, UsageErrors) {
         {"unknown image format", "batch -o " + path("{n}.gif") + " " + path("one.txt"), 2, "--format"},
         {"no such column", "batch --column nothing " + path("one.txt"), 1, "no column named nothing"},
         {"bad thread count", "batch --threads 0 " + path("one.txt"), 2, "--threads"},
-        {"missing input", "batch " + path("missing.txt"), 1, "cannot read"},
+        {"missing input", "batch " + path("missing.txt"), 3, "cannot read"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -91,12 +91,12 @@ TEST(Tool, FailuresPrintTheLibrarysMessage) {
         {"too long for the strict version", "encode --strict --min-version 1 aaaaaaaaaaaaaaaaaaaaaaaaaaaaaa",
          1, "Input is too long"},
         {"numeric mode with a letter", "encode --mode numeric 12A", 1, "Invalid characters in input data"},
-        {"bad structured append", "encode '~2[0][3]X'", 1, "Invalid Sequence in Structural Append block"},
+        {"bad structured append", "encode -e '~2[0][3]X'", 1, "Invalid Sequence in Structural Append block"},
         {"micro too long", "encode --micro 123456789012345678901234567890123456", 1, "Input is too long"},
         {"unknown option", "encode --colour red X", 2, "unknown option"},
         {"bad level", "encode --level X 1", 2, "--level"},
         {"no data", "encode", 2, "no data"},
-        {"missing file", "encode --file /nonexistent/qrkit", 1, "cannot read"},
+        {"missing file", "encode --file /nonexistent/qrkit", 3, "cannot read"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -134,7 +134,7 @@ TEST(Tool, ImageFilesWithAQuietZone) {
         {"colours", "encode -o " + testing::TempDir() + "qrkit_cli_symbol.bmp --fg 102030 --bg '#fafafa' X",
          0, ""},
         {"unknown extension", "encode -o " + testing::TempDir() + "qrkit_cli_symbol.gif X", 2, "--format"},
-        {"missing directory", "encode -o /nonexistent/qrkit/x.png X", 1, "File access denied"},
+        {"folder that cannot be made", "encode -o /proc/version/qrkit/x.png X", 3, "cannot make the folder"},
         {"bad colour", "encode -o x.png --fg red X", 2, "--fg"},
         {"module size 0", "encode -o x.png --module-size 0 X", 2, "--module-size"},
     };

@@ -331,7 +331,7 @@ TEST(ExplainTool, PrintsTheEncodersNumbers) {
     const std::string data = "~50[:swiss7]https://example.com/a/long/path";
     Recorded r = record(data, 0, 0);
     ASSERT_EQ(r.result, 0);
-    const tooltest::ToolRun run = tooltest::runTool("explain --level L '" + data + "'");
+    const tooltest::ToolRun run = tooltest::runTool("explain -e --level L '" + data + "'");
     ASSERT_EQ(run.status, 0) << run.out;
     const std::vector<std::string> lines = tooltest::lines(run.out);
     ASSERT_FALSE(lines.empty());
@@ -362,7 +362,8 @@ TEST(ExplainTool, PrintsTheEncodersNumbers) {
     } cases[] = {
         {"Micro QR Code", "explain --micro 12345", 0, "Masks (evaluation score, the highest wins):"},
         {"HIBC is formatted first", "explain --hibc a1b2", 0, "HIBC data: +A1B2M"},
-        {"segments by mode", "explain '~2[1][3,45]~7000026Gr~4[~d147~d095]'", 0, "symbol 1 of 3, parity 45"},
+        {"segments by mode", "explain -e '~2[1][3,45]~7000026Gr~4[~d147~d095]'", 0,
+         "symbol 1 of 3, parity 45"},
         {"a failure prints the library's message", "explain --strict --min-version 1 " + std::string(40, 'a'),
          1, "Input is too long"},
         {"no data", "explain", 2, "no data"},

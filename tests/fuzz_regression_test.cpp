@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "cli/literal_data.h"
 #include "fontstring/fontstring.h"
 #include "qrkit/qrkit.h"
 
@@ -42,6 +43,34 @@ TEST(FuzzRegression, FontStringOfIntMaxRows) {
             << row.name;
         EXPECT_EQ(size, row.size) << row.name;
     }
+}
+
+TEST(FuzzRegression, ZeroByteInsideAStructuredAppendHeader) {
+    // The tool kept a header of --escapes data as it was, zero bytes included, and the encode call's text
+    // ended at the first of them. Every zero byte becomes ~d000, in the header too (same values).
+    qrkit_cli::DataOptions options;
+    options.escapes = true;
+    const std::string data("~2[1][2\xF2\xEE\0\0 `\0\0,5]A\x04~M", 22);
+    const qrkit_cli::PreparedData prepared = qrkit_cli::prepareData(data, options, false);
+    EXPECT_EQ(prepared.input.find('\0'), std::string::npos);
+    EXPECT_EQ(prepared.input, "~2[1][2\xF2\xEE~d000~d000 `~d000~d000,5]A\x04~M");
+    QRCODE_RESULT handle = nullptr;
+    ASSERT_EQ(QRCodeEncode(prepared.input.c_str(), 0, 0, &handle), 0);
+    DestroyQRCodeEncodeResult(handle);
+}
+
+TEST(FuzzRegression, KanjiModeWithATilde) {
+    // --kanji kept ASCII as single bytes, but a reader that takes the symbol as Shift JIS shows 0x7E as an
+    // overline (and 0x5C as the yen sign): such text now stays UTF-8, with a note.
+    qrkit_cli::DataOptions options;
+    options.kanji = true;
+    const std::string data(
+        "\x01\x00`p\x08\x08\"~k..\xEF\xBD\xB3"
+        "1",
+        15);
+    const qrkit_cli::PreparedData prepared = qrkit_cli::prepareData(data, options, false);
+    EXPECT_FALSE(prepared.kanjiMode);
+    EXPECT_EQ(prepared.notes.size(), 1u);
 }
 
 }  // namespace

@@ -77,7 +77,7 @@ TEST(Sequence, ReadsBackInOrderToTheWholeMessage) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const tooltest::ToolRun run =
-            tooltest::runTool("encode --print rows --sequence " + c.count + " " + shellQuoted(c.data));
+            tooltest::runTool("encode -e --print rows --sequence " + c.count + " " + shellQuoted(c.data));
         ASSERT_EQ(run.status, 0) << run.out;
         const std::vector<ModuleMatrix> symbols = printedSymbols(run.out);
         ASSERT_EQ(symbols.size(), static_cast<std::size_t>(std::stoi(c.count)));
@@ -139,7 +139,7 @@ TEST(Sequence, FilesAndFailures) {
         {"files need {n}", "encode --sequence 2 -o x.png ABC", 2, "{n}"},
         {"count out of range", "encode --sequence 17 ABC", 2, "2 to 16"},
         {"too short", "encode --sequence 3 AB", 1, "too short for 3 symbols"},
-        {"a header already", "encode --sequence 2 '~2[1][2]ABC'", 1, "structured-append header"},
+        {"a header already", "encode -e --sequence 2 '~2[1][2]ABC'", 1, "structured-append header"},
         {"not Micro", "encode --micro --sequence 2 123", 2, "QR Code"},
         {"too long even in 16", "encode --sequence auto --min-version 1 $(printf '%0500d' 0)", 1,
          "even in 16"},
@@ -166,16 +166,17 @@ TEST(Verify, PassesOnSoundSymbolsAndFailsOnADamagedOverlay) {
         const char* text;
     } cases[] = {
         {"plain", "encode --verify 'HELLO WORLD'", 0, "verified"},
-        {"Swiss cross at L", "encode --verify --level L '~50[:swiss7]https://example.com/a/long/path'", 0,
+        {"Swiss cross at L", "encode -e --verify --level L '~50[:swiss7]https://example.com/a/long/path'", 0,
          "verified"},
         {"Micro QR Code", "encode --verify --micro 12345", 0, "verified"},
         {"HIBC", "encode --verify --hibc a1b2", 0, "verified"},
-        {"FNC1 with a separator", "encode --verify '~110ABC%21XYZ'", 0, "verified"},
-        {"ECI and Kanji", "encode --verify '~7000026Gr~d195~d188e~4[~d147~d095]'", 0, "verified"},
-        {"damaged overlay", "encode --verify --level L --min-version 5 '" + square + "HELLO'", 1,
+        {"FNC1 with a separator", "encode -e --verify '~110ABC%21XYZ'", 0, "verified"},
+        {"ECI and Kanji", "encode -e --verify '~7000026Gr~d195~d188e~4[~d147~d095]'", 0, "verified"},
+        {"damaged overlay", "encode -e --verify --level L --min-version 5 '" + square + "HELLO'", 1,
          "verify failed"},
         {"damaged overlay to a file",
-         "encode --verify --level L --min-version 5 -o /dev/null '" + square + "HELLO'", 1, "verify failed"},
+         "encode -e --verify --level L --min-version 5 --format png -o /dev/null '" + square + "HELLO'", 1,
+         "verify failed"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -184,7 +185,7 @@ TEST(Verify, PassesOnSoundSymbolsAndFailsOnADamagedOverlay) {
         EXPECT_NE(run.out.find(c.text), std::string::npos) << run.out;
     }
     // Without --verify the damaged symbol is made all the same.
-    EXPECT_EQ(tooltest::runTool("encode --level L --min-version 5 '" + square + "HELLO'").status, 0);
+    EXPECT_EQ(tooltest::runTool("encode -e --level L --min-version 5 '" + square + "HELLO'").status, 0);
 }
 
 }  // namespace

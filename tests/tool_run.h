@@ -15,11 +15,8 @@ struct ToolRun {
     std::string out;  // standard output, then standard error when folded
 };
 
-// Runs the tool with arguments (a shell fragment); standard error is folded into the output unless
-// stderrPath names a file for it.
-inline ToolRun runTool(const std::string& arguments, const std::string& stderrPath = "") {
-    const std::string command =
-        std::string(QRKIT_CLI_PATH) + " " + arguments + (stderrPath.empty() ? " 2>&1" : " 2>" + stderrPath);
+// Runs a shell command; its standard output and exit status.
+inline ToolRun runShell(const std::string& command) {
     FILE* pipe = popen(command.c_str(), "r");
     ToolRun run{-1, ""};
     if (pipe == nullptr) return run;
@@ -30,6 +27,21 @@ inline ToolRun runTool(const std::string& arguments, const std::string& stderrPa
     const int status = pclose(pipe);
     run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return run;
+}
+
+// Runs the tool with arguments (a shell fragment); standard error is folded into the output unless
+// stderrPath names a file for it.
+inline ToolRun runTool(const std::string& arguments, const std::string& stderrPath = "") {
+    return runShell(std::string(QRKIT_CLI_PATH) + " " + arguments +
+                    (stderrPath.empty() ? " 2>&1" : " 2>" + stderrPath));
+}
+
+// Runs a shell fragment that names the tool $Q (so that it may stand in pipes and after redirections)
+// in folder, with its standard error in stderrPath.
+inline ToolRun runFragment(const std::string& fragment, const std::string& folder,
+                           const std::string& stderrPath) {
+    return runShell("cd '" + folder + "' && Q='" + QRKIT_CLI_PATH + "' && ( " + fragment + " ) 2>'" +
+                    stderrPath + "'");
 }
 
 // Splits text into lines at line feeds (no empty last line for a final line feed).

@@ -83,7 +83,11 @@ GreyImage renderMatrix(const ModuleMatrix& matrix, int pixelsPerModule, int quie
     return image;
 }
 
-Decoded decodeWithZbar(const ModuleMatrix& matrix) {
+namespace {
+
+// zbar's reading: with binary output the data bytes as they are, else zbar's text (converted to UTF-8
+// by its own ECI handling and character set guess), which goes into the text field.
+Decoded scanWithZbar(const ModuleMatrix& matrix, bool binary) {
     Decoded decoded;
     if (matrix.rows == 0) {
         decoded.message = "empty matrix";
@@ -94,7 +98,8 @@ Decoded decodeWithZbar(const ModuleMatrix& matrix) {
         zbar::zbar_image_scanner_create(), zbar::zbar_image_scanner_destroy);
     zbar::zbar_image_scanner_set_config(scanner.get(), zbar::ZBAR_NONE, zbar::ZBAR_CFG_ENABLE, 0);
     zbar::zbar_image_scanner_set_config(scanner.get(), zbar::ZBAR_QRCODE, zbar::ZBAR_CFG_ENABLE, 1);
-    zbar::zbar_image_scanner_set_config(scanner.get(), zbar::ZBAR_QRCODE, zbar::ZBAR_CFG_BINARY, 1);
+    zbar::zbar_image_scanner_set_config(scanner.get(), zbar::ZBAR_QRCODE, zbar::ZBAR_CFG_BINARY,
+                                        binary ? 1 : 0);
     std::unique_ptr<zbar::zbar_image_t, void (*)(zbar::zbar_image_t*)> image(zbar::zbar_image_create(),
                                                                              zbar::zbar_image_destroy);
     zbar::zbar_image_set_format(image.get(), zbar_fourcc('Y', '8', '0', '0'));
@@ -110,7 +115,8 @@ Decoded decodeWithZbar(const ModuleMatrix& matrix) {
          symbol = zbar::zbar_symbol_next(symbol)) {
         if (zbar::zbar_symbol_get_type(symbol) != zbar::ZBAR_QRCODE) continue;
         decoded.ok = true;
-        decoded.bytes.assign(zbar::zbar_symbol_get_data(symbol), zbar::zbar_symbol_get_data_length(symbol));
+        (binary ? decoded.bytes : decoded.text)
+            .assign(zbar::zbar_symbol_get_data(symbol), zbar::zbar_symbol_get_data_length(symbol));
         const unsigned modifiers = zbar::zbar_symbol_get_modifiers(symbol);
         decoded.fnc1 = (modifiers & (1u << zbar::ZBAR_MOD_GS1))   ? 1
                        : (modifiers & (1u << zbar::ZBAR_MOD_AIM)) ? 2
@@ -119,6 +125,16 @@ Decoded decodeWithZbar(const ModuleMatrix& matrix) {
     }
     if (!decoded.ok) decoded.message = "zbar found no QR Code";
     return decoded;
+}
+
+}  // namespace
+
+Decoded decodeWithZbar(const ModuleMatrix& matrix) {
+    return scanWithZbar(matrix, true);
+}
+
+Decoded decodeTextWithZbar(const ModuleMatrix& matrix) {
+    return scanWithZbar(matrix, false);
 }
 
 Decoded decodeWithZxing(const ModuleMatrix& matrix) {
@@ -146,6 +162,7 @@ Decoded decodeWithZxing(const ModuleMatrix& matrix) {
     decoded.ok = true;
     const ZXing::ByteArray& bytes = result.bytes();
     decoded.bytes.assign(bytes.begin(), bytes.end());
+    decoded.text = result.text();
     decoded.microQr = result.format() == ZXing::BarcodeFormat::MicroQRCode;
     const std::string level = result.ecLevel();
     static const char kLevels[] = "LMQH";
@@ -181,7 +198,7 @@ std::string printable(const std::string& bytes) {
 }  // namespace qrkit_test
 
 // zbar opens an iconv converter for ECI data and never closes it (seen with zbar 0.23.92): keep that
-// leak of the reader out of the leak checks of sanitizer builds. Our code never calls iconv.
+// leak of the reader out of the leak checks of sanitizer builds. Our own converters are closed.
 extern "C" __attribute__((visibility("default"))) const char* __lsan_default_suppressions() {
     return "leak:iconv_open\nleak:__gconv_open\nleak:__gconv_lookup_cache\n";
 }

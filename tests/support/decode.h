@@ -42,6 +42,7 @@ GreyImage renderMatrix(const ModuleMatrix& matrix, int pixelsPerModule = 4, int 
 struct Decoded {
     bool ok = false;
     std::string bytes;       // the data as raw bytes (Kanji as Shift JIS, ECI data unconverted)
+    std::string text;        // zxing-cpp, and zbar through decodeTextWithZbar: the data as text, UTF-8
     bool microQr = false;    // zxing-cpp: the symbol was read as Micro QR Code
     int ecLevel = -1;        // zxing-cpp: 0 L, 1 M, 2 Q, 3 H; -1 unknown
     int sequenceIndex = -1;  // zxing-cpp: structured append position, 0-based; -1 none
@@ -56,6 +57,9 @@ struct Decoded {
 // zbar (QR Code only) with raw binary output: the symbol's data bytes, FNC1 kind from its modifiers.
 // zbar returns nothing for a lone structured-append symbol.
 Decoded decodeWithZbar(const ModuleMatrix& matrix);
+// zbar's text (QR Code only), as applications show it: converted to UTF-8 by zbar's ECI handling and
+// character set guess, in the text field (bytes stay empty).
+Decoded decodeTextWithZbar(const ModuleMatrix& matrix);
 // zxing-cpp 1.4 (QR Code and Micro QR Code).
 Decoded decodeWithZxing(const ModuleMatrix& matrix);
 
