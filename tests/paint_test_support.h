@@ -4,7 +4,6 @@
 #ifndef QRKIT_TESTS_PAINT_TEST_SUPPORT_H
 #define QRKIT_TESTS_PAINT_TEST_SUPPORT_H
 
-#include <ZXing/ReadBarcode.h>
 #include <png.h>
 #include <unistd.h>
 #include <qrcodegen.hpp>
@@ -20,6 +19,7 @@
 
 #include "encoder/qrresult.h"
 #include "platform/istream.h"
+#include "support/decode.h"
 
 namespace painttest {
 
@@ -230,14 +230,9 @@ inline GreyImage readPngGrey(const std::string& path) {
 // The text zxing-cpp reads from a picture of a QR Code symbol; empty when it reads none.
 inline std::string decodeQr(const GreyImage& image) {
     if (image.pixels.empty()) return {};
-    const ZXing::ImageView view(image.pixels.data(), image.width, image.height, ZXing::ImageFormat::Lum);
-    ZXing::DecodeHints hints;
-    hints.setFormats(ZXing::BarcodeFormat::QRCode);
-    hints.setTryHarder(true);
-    const ZXing::Result result = ZXing::ReadBarcode(view, hints);
-    if (!result.isValid()) return {};
-    const auto& bytes = result.bytes();
-    return std::string(bytes.begin(), bytes.end());
+    const qrkit_test::Decoded decoded =
+        qrkit_test::decodePictureWithZxing({image.width, image.height, image.pixels});
+    return decoded.ok ? decoded.bytes : std::string();
 }
 
 // Whether a command-line tool can be run.
