@@ -109,12 +109,16 @@ class TestStream final : public kelvane2::platform::IStream {
     int otherCalls = 0;                                 // any method but Write
     int failFrom = 0;
     std::uint32_t chunk = 0;
+    kelvane2::platform::ULONG claim = 0;  // when not 0, the count Write reports, whatever it stored
+    std::vector<kelvane2::platform::ULONG> readSizes;  // asked of each Read (which is refused)
     kelvane2::platform::HRESULT failure = kelvane2::platform::STG_E_MEDIUMFULL;
 
     std::int32_t QueryInterface(const kelvane2::InterfaceId&, void**) override { return other(); }
     std::uint32_t AddRef() override { return static_cast<std::uint32_t>(other() + 2); }
     std::uint32_t Release() override { return static_cast<std::uint32_t>(other() + 1); }
-    kelvane2::platform::HRESULT Read(void*, kelvane2::platform::ULONG, kelvane2::platform::ULONG*) override {
+    kelvane2::platform::HRESULT Read(void*, kelvane2::platform::ULONG size,
+                                     kelvane2::platform::ULONG*) override {
+        readSizes.push_back(size);
         return other();
     }
     kelvane2::platform::HRESULT Write(const void* bytes, kelvane2::platform::ULONG size,
@@ -129,7 +133,7 @@ class TestStream final : public kelvane2::platform::IStream {
         if (position + count > data.size()) data.resize(position + count);
         std::memcpy(data.data() + position, bytes, count);
         position += count;
-        if (written != nullptr) *written = count;
+        if (written != nullptr) *written = claim != 0 ? claim : count;
         return kelvane2::platform::S_OK;
     }
     kelvane2::platform::HRESULT Seek(kelvane2::platform::LARGE_INTEGER, kelvane2::platform::DWORD,
