@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/progress.h"
 #include "encoder/objectmodel.h"
 #include "fontstring/fontstring.h"
 #include "imaging/bmp.h"
@@ -122,6 +123,27 @@ TEST(Limits, FontStringOfAPatternLargerThanAnAddressSpace) {
     // Rows 0-3 of columns 0, 1, 2: 1010 0101 1010; rows 4-5: 10 01 10.
     EXPECT_EQ(std::string(text), "A5A/848");
     EXPECT_EQ(checker.reads, 18);
+}
+
+// ---- Batch record counts ------------------------------------------------------------------------------
+
+TEST(Limits, BatchProgressOfLargeRecordCounts) {
+    // 100 x 50,000,000 = 5 x 10^9 wraps in 32 bits (to 705,032,704, which would show 11 per cent).
+    struct Row {
+        const char* name;
+        std::uint64_t done, total;
+        int whole, parts;
+    };
+    const Row table[] = {
+        {"50 of 60 million, per cent", 50000000, 60000000, 100, 83},
+        {"50 of 60 million, 40 cells", 50000000, 60000000, 40, 33},
+        {"the last record of 2^32 - 1", 0xFFFFFFFEull, 0xFFFFFFFFull, 100, 99},
+        {"all of 2^32 - 1", 0xFFFFFFFFull, 0xFFFFFFFFull, 100, 100},
+        {"none", 0, 7, 40, 0},
+        {"an empty batch", 0, 0, 40, 40},
+    };
+    for (const Row& row : table)
+        EXPECT_EQ(qrkit_cli::progressParts(row.done, row.total, row.whole), row.parts) << row.name;
 }
 
 }  // namespace
