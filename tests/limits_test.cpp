@@ -64,6 +64,111 @@ class ComputedPattern final : public kelvane2::I2DBitPattern {
     std::uint32_t references_ = 0;
 };
 
+// ---- Raster extents -----------------------------------------------------------------------------------
+
+TEST(Limits, RasterExtentsAtTheFormatsFields) {
+    struct Row {
+        const char* name;
+        std::int64_t width, height;
+        bool png, bmp;
+    };
+    const Row table[] = {
+        // PNG: both sides at most 2^31 - 1.
+        {"PNG at 2^31 - 1 pixels wide", kMax, 1, true, true},
+        {"PNG one pixel wider", std::int64_t{kMax} + 1, 1, false, false},
+        {"2^31 - 1 pixels high: a PNG, but BMP rows of 4 bytes make 8 GB", 1, kMax, true, false},
+        // BMP: height x (width rounded up to 4) + 1078 header and palette bytes within 32 bits.
+        {"BMP 65536 x 65535: 4,294,901,760 pixel bytes", 65536, 65535, true, true},
+        {"BMP 65536 x 65536: 2^32 pixel bytes", 65536, 65536, true, false},
+        {"BMP 2^31 - 1 wide, rows of 2^31 bytes, one row", kMax, 1, true, true},
+        {"BMP 2^31 - 1 wide, two rows: 2^32 bytes", kMax, 2, true, false},
+        {"no pixels", 0, 5, false, false},
+    };
+    for (const Row& row : table) {
+        EXPECT_EQ(imaging::pngExtentsFit(row.width, row.height), row.png) << row.name;
+        EXPECT_EQ(imaging::bmpExtentsFit(row.width, row.height), row.bmp) << row.name;
+    }
+    EXPECT_EQ(imaging::bmpRowStride(kMax), 2147483648u) << "the stride of the widest row, without a wrap";
+}
+
+TEST(Limits, RasterModuleSizesOfTheLargestSymbol) {
+    // Version 40 is 177 modules a side. 177 x (2^31 - 1) = 380,104,605,519 wraps in 32 bits to
+    // 2,147,483,471, which would pass for a PNG width: the extents are taken in 64 bits.
+    struct Row {
+        const char* name;
+        std::int32_t moduleSize;
+    };
+    const Row table[] = {
+        {"177 x 12,132,763 = 2,147,499,051 pixels", 12132763},
+        {"177 x 24,265,131 = 4,294,928,187 pixels, below 2^32", 24265131},
+        {"177 x (2^31 - 1), 2,147,483,471 after a 32-bit wrap", kMax},
+    };
+    for (const Row& row : table) {
+        for (int format : {imaging::kFormatPng, imaging::kFormatBmp}) {
+            const imaging::RasterPaintOptions options{row.moduleSize, row.moduleSize, 0, 0xFFFFFF};
+            EXPECT_FALSE(imaging::rasterOptionsValid(options, 177, 177, format))
+                << row.name << ", format " << format;
+        }
+    }
+
+    // Through the exports: result 8, and no file is created.
+    QRCODE_RESULT symbol = QRCodeEncode2("v40", 40, 0);
+    ASSERT_NE(symbol, nullptr);
+    ASSERT_EQ(QRCodeResultGetVersion(symbol), 40);
+    painttest::ScratchDir dir("limits-raster");
+    for (const Row& row : table) {
+        for (int format : {imaging::kFormatPng, imaging::kFormatBmp}) {
+            const std::string path = dir.file("big.img");
+            EXPECT_EQ(PaintQRCodeImageRaster(symbol, path.c_str(), row.moduleSize, 0, 0xFFFFFF, format), 8)
+                << row.name;
+            EXPECT_FALSE(std::filesystem::exists(path)) << row.name;
+            painttest::TestStream stream;
+            EXPECT_EQ(PaintQRCodeImageRaster2(symbol, &stream, row.moduleSize, 0, 0xFFFFFF, format), 8)
+                << row.name;
+            EXPECT_EQ(stream.writeCalls, 0) << row.name;
+        }
+    }
+    DestroyQRCodeEncodeResult(symbol);
+}
+
+// ---- Vector module snapping ---------------------------------------------------------------------------
+
+TEST(Limits, SnappingAtTheExtremes) {
+    // dots = floor(size x resolution / 2540 + 0.5), the product in 64 bits, at least 1; then
+    // dots x 2.54 x 1000 / resolution, truncated, saturated to the 32-bit range. Worked in double precision.
+    struct Row {
+        const char* name;
+        std::int32_t size, resolution, snapped;
+    };
+    const Row table[] = {
+        {"largest size at the largest resolution: 1,815,624,415,012,764 dots, saturated", kMax, kMax, kMax},
+        {"largest size at 1 dpi: 845,466 dots of 2540", kMax, 1, 2147483640},
+        {"largest size at 300 dpi: 253,639,801 dots, 2,147,483,648.47, saturated", kMax, 300, kMax},
+        {"smallest size at 300 dpi: one dot", INT32_MIN, 300, 8},
+        {"one hundredth at the largest resolution: one dot is 0", 1, kMax, 0},
+        {"25 at 2540 dpi: 25 dots of one hundredth", 25, 2540, 25},
+        {"25 at 2541 dpi: 25 dots, 24.99", 25, 2541, 24},
+    };
+    for (const Row& row : table)
+        EXPECT_EQ(imaging::snapModuleSize(row.size, row.resolution), row.snapped) << row.name;
+
+    // Extents of the largest symbol that do not fit 32 bits: 177 x (2^31 - 1), 177 x 2,147,483,640.
+    for (const Row& row : {table[0], table[1], table[2]}) {
+        const imaging::VectorPaintOptions options{row.size, row.size, row.resolution, 0, 0xFFFFFF};
+        for (int format : {imaging::kFormatSvg, imaging::kFormatEmf, imaging::kFormatEps})
+            EXPECT_FALSE(imaging::vectorOptionsValid(options, 177, 177, format)) << row.name;
+    }
+    QRCODE_RESULT symbol = QRCodeEncode2("v40", 40, 0);
+    ASSERT_NE(symbol, nullptr);
+    painttest::ScratchDir dir("limits-vector");
+    const std::string path = dir.file("big.svg");
+    EXPECT_EQ(PaintQRCodeImageVector(symbol, path.c_str(), kMax, kMax, 0, 0xFFFFFF, imaging::kFormatSvg), 8);
+    EXPECT_FALSE(std::filesystem::exists(path));
+    EXPECT_EQ(PaintQRCodeImageEMF(symbol, kMax, 1, 0, 0xFFFFFF, 0), nullptr);
+    EXPECT_EQ(PaintQRCodeImageClipboard(symbol, kMax, 300, 0, 0xFFFFFF), 8);
+    DestroyQRCodeEncodeResult(symbol);
+}
+
 // ---- Font strings -------------------------------------------------------------------------------------
 
 TEST(Limits, LongestFontStringsAndSeparators) {
@@ -123,6 +228,38 @@ TEST(Limits, FontStringOfAPatternLargerThanAnAddressSpace) {
     // Rows 0-3 of columns 0, 1, 2: 1010 0101 1010; rows 4-5: 10 01 10.
     EXPECT_EQ(std::string(text), "A5A/848");
     EXPECT_EQ(checker.reads, 18);
+}
+
+// ---- Metafile records ---------------------------------------------------------------------------------
+
+TEST(Limits, MetafileRecordSizesAndCounts) {
+    // One dot a module (1 at 2540 dpi). Bytes: header 108 + description 44, map mode 12, background
+    // (brush 24, select 12, fill 100, select 12, delete 12), fore brush 24, 124 a dark module (select,
+    // fill, select), delete 12, end 20. Records: 8 + 3 a dark module, the header counted.
+    struct Row {
+        const char* name;
+        int side;
+        std::uint32_t bytes, records;
+    };
+    const Row table[] = {
+        {"version 40, every module dark: 31,329 modules", 177, 3885176, 93997},
+        {"600 x 600, every module dark: 360,000 modules", 600, 44640380, 1080010},
+    };
+    for (const Row& row : table) {
+        ComputedPattern pattern(row.side, row.side, true);
+        platform::HENHMETAFILE metafile =
+            imaging::createSymbolMetafile({1, 1, 2540, 0x000000, 0xFFFFFF}, &pattern);
+        ASSERT_NE(metafile, nullptr) << row.name;
+        const platform::UINT size = platform::GetEnhMetaFileBits(metafile, 0, nullptr);
+        EXPECT_EQ(size, row.bytes) << row.name;
+        std::vector<std::uint8_t> bytes(size);
+        ASSERT_EQ(platform::GetEnhMetaFileBits(metafile, size, bytes.data()), size);
+        EXPECT_EQ(painttest::u32At(bytes, 48), row.bytes) << row.name << ": the header's byte count";
+        EXPECT_EQ(painttest::u32At(bytes, 52), row.records) << row.name << ": the header's record count";
+        EXPECT_EQ(painttest::emfRecords(bytes).size(), row.records) << row.name;
+        EXPECT_EQ(painttest::u32At(bytes, 32), static_cast<std::uint32_t>(row.side)) << "frame right";
+        platform::DeleteEnhMetaFile(metafile);
+    }
 }
 
 // ---- Batch record counts ------------------------------------------------------------------------------
