@@ -17,6 +17,10 @@ set(CMAKE_SHARED_LINKER_FLAGS_INIT -m32)
 set(CMAKE_MODULE_LINKER_FLAGS_INIT -m32)
 set(CMAKE_LIBRARY_ARCHITECTURE i386-linux-gnu)
 
+# The prefix may also come from the environment, for projects that the build's own checks configure.
+if(NOT QRKIT_I386_DEPS AND DEFINED ENV{QRKIT_I386_DEPS})
+  set(QRKIT_I386_DEPS $ENV{QRKIT_I386_DEPS})
+endif()
 if(QRKIT_I386_DEPS)
   list(APPEND CMAKE_FIND_ROOT_PATH ${QRKIT_I386_DEPS})
 endif()
