@@ -13,6 +13,7 @@ packages=(
   clang-14 libclang-rt-14-dev valgrind
   mono-mcs mono-runtime
   python3-pytest python3-zxing-cpp python3-pil python3-pip python3-setuptools python3-wheel
+  g++-multilib autoconf automake libtool autopoint
 )
 
 missing=()
