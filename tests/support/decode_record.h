@@ -6,7 +6,8 @@
 // and the reader's answer to a file in that folder; a build made with QRKIT_ZXING_REPLAY (or
 // QRKIT_ZBAR_REPLAY) answers from the folder named by QRKIT_DECODE_REPLAY instead, for a matrix equal
 // byte for byte to one the 64-bit run decoded, and fails the decode for any other matrix. A 32-bit
-// symbol that differs in a single module from the 64-bit one is therefore a failed test.
+// symbol that differs in a single module from the 64-bit one is therefore a failed test. (So whatever a
+// test decodes must not depend on the time or on a random seed drawn at run time.)
 #ifndef QRKIT_TESTS_SUPPORT_DECODE_RECORD_H
 #define QRKIT_TESTS_SUPPORT_DECODE_RECORD_H
 
