@@ -97,7 +97,9 @@ fi
 step "i386 libraries"
 mkdir -p "$deps/lib/pkgconfig" "$deps/include" "$out/logs"
 logs=$out/logs
-export PKG_CONFIG_LIBDIR=$deps/lib/pkgconfig PKG_CONFIG_PATH=""
+# pkg-config sees only the i386 libraries; the toolchain finds them through QRKIT_I386_DEPS, also in
+# the projects that the build's own checks configure.
+export PKG_CONFIG_LIBDIR=$deps/lib/pkgconfig PKG_CONFIG_PATH="" QRKIT_I386_DEPS=$deps
 cmake_i386=(-G Ninja -Wno-dev -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DQRKIT_I386_DEPS="$deps"
   -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$deps" -DCMAKE_POSITION_INDEPENDENT_CODE=ON)
 
@@ -170,10 +172,11 @@ fi
 # ---- The 64-bit build compared with --------------------------------------------------------------------
 step "64-bit build"
 if [ ! -f "$build64/CMakeCache.txt" ]; then
-  (unset PKG_CONFIG_LIBDIR PKG_CONFIG_PATH &&
-    quiet "$logs/build64.log" cmake -S . -B "$build64" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQRKIT_BENCH=OFF)
+  (unset PKG_CONFIG_LIBDIR PKG_CONFIG_PATH QRKIT_I386_DEPS &&
+    quiet "$logs/build64.log" cmake -S . -B "$build64" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQRKIT_BENCH=OFF \
+      -DQRKIT_WERROR=ON)
 fi
-(unset PKG_CONFIG_LIBDIR PKG_CONFIG_PATH && quiet "$logs/build64-build.log" cmake --build "$build64" -j "$jobs" \
+(unset PKG_CONFIG_LIBDIR PKG_CONFIG_PATH QRKIT_I386_DEPS && quiet "$logs/build64-build.log" cmake --build "$build64" -j "$jobs" \
   --target qrkit qrkit_cli qrkit_tests)
 decodes64=$out/decodes-64bit
 if [ "$replay_zxing" = ON ]; then
@@ -190,7 +193,7 @@ fi
 # ---- The i386 build ------------------------------------------------------------------------------------
 step "i386 build"
 quiet "$logs/qrkit-configure.log" cmake -S . -B "$out/qrkit" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
-  -DQRKIT_I386_DEPS="$deps" -DCMAKE_BUILD_TYPE=Release -DQRKIT_BENCH=OFF \
+  -DQRKIT_I386_DEPS="$deps" -DCMAKE_BUILD_TYPE=Release -DQRKIT_BENCH=OFF -DQRKIT_WERROR=ON \
   -DQRKIT_TEST_ZXING_REPLAY=$replay_zxing -DPNG_LIBRARY="$deps/lib/libpng16.a" \
   -DPNG_PNG_INCLUDE_DIR="$deps/include" -DZLIB_LIBRARY="$deps/lib/libz.a" -DZLIB_INCLUDE_DIR="$deps/include" \
   -DGTest_DIR="$deps/lib/cmake/GTest"

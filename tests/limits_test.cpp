@@ -14,7 +14,6 @@
 #include <vector>
 
 #include "cli/progress.h"
-#include "encoder/objectmodel.h"
 #include "fontstring/fontstring.h"
 #include "imaging/bmp.h"
 #include "imaging/geometry.h"
@@ -22,6 +21,7 @@
 #include "imaging/png.h"
 #include "paint_test_support.h"
 #include "platform/metafile.h"
+#include "qrkit/objectmodel.h"
 #include "qrkit/qrkit.h"
 
 namespace {

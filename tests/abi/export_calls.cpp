@@ -23,7 +23,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/istream.h"
+#include "qrkit/istream.h"
 #include "qrkit/qrkit.h"
 
 namespace {
