@@ -176,8 +176,8 @@ if [ ! -f "$build64/CMakeCache.txt" ]; then
     quiet "$logs/build64.log" cmake -S . -B "$build64" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQRKIT_BENCH=OFF \
       -DQRKIT_WERROR=ON)
 fi
-(unset PKG_CONFIG_LIBDIR PKG_CONFIG_PATH QRKIT_I386_DEPS && quiet "$logs/build64-build.log" cmake --build "$build64" -j "$jobs" \
-  --target qrkit qrkit_cli qrkit_tests)
+(unset PKG_CONFIG_LIBDIR PKG_CONFIG_PATH QRKIT_I386_DEPS &&
+  quiet "$logs/build64-build.log" cmake --build "$build64" -j "$jobs" --target qrkit qrkit_cli qrkit_tests)
 decodes64=$out/decodes-64bit
 if [ "$replay_zxing" = ON ]; then
   # The 64-bit suite once, in one process, recording every decode.
