@@ -31,6 +31,7 @@
 #include "cli/name_pattern.h"
 #include "cli/options.h"
 #include "cli/output_file.h"
+#include "cli/progress.h"
 
 namespace qrkit_cli {
 
@@ -212,11 +213,11 @@ class ProgressBar {
     void update(std::size_t done) {
         if (!shown_ || total_ == 0) return;
         constexpr int kWidth = 40;
-        const int filled = static_cast<int>(kWidth * done / total_);
+        const int filled = progressParts(done, total_, kWidth);
         std::fprintf(stderr, "\r[%s%s] %3d%% %zu/%zu",
                      std::string(static_cast<std::size_t>(filled), '#').c_str(),
                      std::string(static_cast<std::size_t>(kWidth - filled), ' ').c_str(),
-                     static_cast<int>(100 * done / total_), done, total_);
+                     progressParts(done, total_, 100), done, total_);
         std::fflush(stderr);
     }
     void finish() {

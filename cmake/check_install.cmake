@@ -4,7 +4,9 @@
 # tool through its $ORIGIN run path, the examples through the run paths CMake and the pkg-config file
 # give them. The prefix is then moved and the tool and a pkg-config build run again. Run by ctest:
 #   cmake -DBUILD_DIR=<build> -DSOURCE_DIR=<source> -DC_COMPILER=<cc> -DCXX_COMPILER=<c++>
-#         -P check_install.cmake
+#         [-DC_FLAGS=<flags>] [-DCXX_FLAGS=<flags>] [-DTOOLCHAIN_FILE=<file>] -P check_install.cmake
+# C_FLAGS, CXX_FLAGS and TOOLCHAIN_FILE are the build's own: the i386 build compiles with -m32 through
+# cmake/toolchain-i386-linux.cmake.
 set(work "${BUILD_DIR}/install-check")
 set(prefix "${work}/prefix")
 file(REMOVE_RECURSE "${work}")
@@ -12,6 +14,8 @@ file(MAKE_DIRECTORY "${work}")
 unset(ENV{LD_LIBRARY_PATH})
 
 include(${CMAKE_CURRENT_LIST_DIR}/run_checked.cmake)
+separate_arguments(c_flags UNIX_COMMAND "${C_FLAGS}")
+separate_arguments(cxx_flags UNIX_COMMAND "${CXX_FLAGS}")
 
 run(${CMAKE_COMMAND} --install "${BUILD_DIR}" --prefix "${prefix}")
 # The library under its run-time name (its soname) and its development link; the tool with its manual
@@ -33,12 +37,13 @@ endif()
 # Each header compiles on its own from the installed tree (the C ones as C too).
 foreach(header ${expected})
   file(WRITE "${work}/header.cpp" "#include \"${header}\"\nint main() { return 0; }\n")
-  run(${CXX_COMPILER} -std=c++17 -Wall -Wextra -Werror -I${prefix}/include -c "${work}/header.cpp"
+  run(${CXX_COMPILER} ${cxx_flags} -std=c++17 -Wall -Wextra -Werror -I${prefix}/include -c "${work}/header.cpp"
       -o "${work}/header.o")
 endforeach()
 foreach(header qrkit/qrkit.h qrkit/qrkit_paint.h)
   file(WRITE "${work}/header.c" "#include \"${header}\"\nint main(void) { return 0; }\n")
-  run(${C_COMPILER} -std=c99 -Wall -Wextra -Werror -I${prefix}/include -c "${work}/header.c" -o "${work}/header.o")
+  run(${C_COMPILER} ${c_flags} -std=c99 -Wall -Wextra -Werror -I${prefix}/include -c "${work}/header.c"
+      -o "${work}/header.o")
 endforeach()
 
 # The installed tool finds the library through its $ORIGIN-relative run path.
@@ -46,8 +51,13 @@ run("${prefix}/bin/qrkit" --version)
 run("${prefix}/bin/qrkit" encode --print rows 12345)
 
 # With find_package(qrkit): the examples' own CMake project.
-run(${CMAKE_COMMAND} -S "${SOURCE_DIR}/examples" -B "${work}/cmake-build" -DCMAKE_PREFIX_PATH=${prefix}
-    -DCMAKE_C_COMPILER=${C_COMPILER} -DCMAKE_CXX_COMPILER=${CXX_COMPILER} -DCMAKE_BUILD_TYPE=Release)
+set(example_options -DCMAKE_PREFIX_PATH=${prefix} -DCMAKE_C_COMPILER=${C_COMPILER}
+    -DCMAKE_CXX_COMPILER=${CXX_COMPILER} -DCMAKE_BUILD_TYPE=Release)
+if(TOOLCHAIN_FILE)
+  # A toolchain may confine package searches to its own tree: name the installed package's folder.
+  list(APPEND example_options -DCMAKE_TOOLCHAIN_FILE=${TOOLCHAIN_FILE} -Dqrkit_DIR=${prefix}/lib/cmake/qrkit)
+endif()
+run(${CMAKE_COMMAND} -S "${SOURCE_DIR}/examples" -B "${work}/cmake-build" ${example_options})
 run(${CMAKE_COMMAND} --build "${work}/cmake-build")
 run("${work}/cmake-build/encode_example" "HELLO FROM CMAKE" "${work}/cmake.png")
 run("${work}/cmake-build/encode_example_cpp" "HELLO FROM C++" "${work}/cmake-cpp.png")
@@ -67,9 +77,10 @@ function(build_with_pkg_config pc_dir program)
     message(FATAL_ERROR "pkg-config does not know qrkit")
   endif()
   separate_arguments(flags UNIX_COMMAND "${flags}")
-  run(${C_COMPILER} -std=c99 -Wall -Wextra -Werror "${SOURCE_DIR}/examples/encode_example.c" ${flags}
+  run(${C_COMPILER} ${c_flags} -std=c99 -Wall -Wextra -Werror "${SOURCE_DIR}/examples/encode_example.c" ${flags}
       -o "${program}")
-  run(${CXX_COMPILER} -std=c++17 -Wall -Wextra -Werror "${SOURCE_DIR}/examples/encode_example.cpp" ${flags}
+  run(${CXX_COMPILER} ${cxx_flags} -std=c++17 -Wall -Wextra -Werror "${SOURCE_DIR}/examples/encode_example.cpp"
+      ${flags}
       -o "${program}-cpp")
   run("${program}" "HELLO FROM PKG-CONFIG" "${program}.png")
   run("${program}-cpp" "HELLO FROM PKG-CONFIG" "${program}-cpp.png")

@@ -15,51 +15,11 @@ namespace {
 
 constexpr char kHexDigits[] = "0123456789ABCDEF";
 
-// The bytes of a module matrix, either borrowed from a QrResult or copied through getModule.
-class ModuleSource {
-  public:
-    // False when the handle answers no I2DBitPattern.
-    bool load(IObjectBase* handle) {
-        ViewRef<I2DBitPattern> pattern;
-        if (pattern.query(handle, IID_I2DBitPattern) != kStatusOk) return false;
-        rows_ = pattern->getRows();
-        columns_ = pattern->getColumns();
-        // Our own result lends its matrix (bit 0 of each byte is the module) without a call per module.
-        if (auto* result = dynamic_cast<qrencode::QrResult*>(pattern.get())) {
-            modules_ = result->matrix();
-            return true;
-        }
-        if (rows_ <= 0 || columns_ <= 0) {
-            rows_ = 0;
-            columns_ = 0;
-            modules_ = nullptr;
-            return true;
-        }
-        copy_.reset(new std::uint8_t[static_cast<std::size_t>(rows_) * static_cast<std::size_t>(columns_)]);
-        std::uint8_t* target = copy_.get();
-        for (int j = 0; j < rows_; ++j) {
-            for (int k = 0; k < columns_; ++k)
-                *target++ = static_cast<std::uint8_t>(pattern->getModule(j, k) != 0);
-        }
-        modules_ = copy_.get();
-        return true;
-    }
-
-    const std::uint8_t* modules() const { return modules_; }
-    int rows() const { return rows_; }
-    int columns() const { return columns_; }
-
-  private:
-    const std::uint8_t* modules_ = nullptr;
-    std::unique_ptr<std::uint8_t[]> copy_;
-    int rows_ = 0;
-    int columns_ = 0;
-};
-
-}  // namespace
-
-int composeFontString(const unsigned char* matrix, int rows, int columns, char* buffer, int* size,
-                      const char* separator) {
+// The text of rows x columns modules, moduleAt(row, column) giving each module as 0 or 1. Rows are read
+// band by band, each row of a band from left to right, and only once the buffer is known to be large
+// enough; asking for the size reads no module.
+template <class ModuleAt>
+int compose(ModuleAt moduleAt, int rows, int columns, char* buffer, int* size, const char* separator) {
     if (size == nullptr) return kErrUnspecified;
     if (rows < 0) rows = 0;
     if (columns < 0) columns = 0;
@@ -80,14 +40,12 @@ int composeFontString(const unsigned char* matrix, int rows, int columns, char* 
         // Each band's digits are summed in place from its (up to four) rows, then turned into text.
         const int top = 4 * j;
         const int bandRows = rows - top < 4 ? rows - top : 4;
-        const unsigned char* row = matrix + static_cast<std::size_t>(top) * columns;
         for (int k = 0; k < columns; ++k)
-            out[k] = static_cast<char>((row[k] & 1) << 3);
+            out[k] = static_cast<char>(moduleAt(top, k) << 3);
         for (int i = 1; i < bandRows; ++i) {
-            row += columns;
             const int shift = 3 - i;
             for (int k = 0; k < columns; ++k)
-                out[k] = static_cast<char>(out[k] | ((row[k] & 1) << shift));
+                out[k] = static_cast<char>(out[k] | (moduleAt(top + i, k) << shift));
         }
         for (int k = 0; k < columns; ++k)
             out[k] = kHexDigits[static_cast<unsigned char>(out[k])];
@@ -102,11 +60,57 @@ int composeFontString(const unsigned char* matrix, int rows, int columns, char* 
     return 0;
 }
 
+// The modules of an object answering I2DBitPattern: our own result lends its matrix (bit 0 of each
+// byte is the module); any other pattern is read through getModule, without a copy (a copy of a
+// caller's pattern of rows x columns bytes need not even fit the address space of a 32-bit process).
+class ModuleSource {
+  public:
+    // False when the handle answers no I2DBitPattern.
+    bool load(IObjectBase* handle) {
+        if (pattern_.query(handle, IID_I2DBitPattern) != kStatusOk) return false;
+        rows_ = pattern_->getRows();
+        columns_ = pattern_->getColumns();
+        if (auto* result = dynamic_cast<qrencode::QrResult*>(pattern_.get())) {
+            matrix_ = result->matrix();
+        } else if (rows_ <= 0 || columns_ <= 0) {
+            rows_ = 0;  // a pattern without modules is an empty text
+            columns_ = 0;
+        }
+        return true;
+    }
+
+    int compose(char* buffer, int* size, const char* separator) const {
+        if (matrix_ != nullptr) return composeFontString(matrix_, rows_, columns_, buffer, size, separator);
+        I2DBitPattern* pattern = pattern_.get();
+        return kelvane2::compose(
+            [pattern](int row, int column) { return pattern->getModule(row, column) != 0 ? 1 : 0; }, rows_,
+            columns_, buffer, size, separator);
+    }
+
+  private:
+    ViewRef<I2DBitPattern> pattern_;
+    const std::uint8_t* matrix_ = nullptr;
+    int rows_ = 0;
+    int columns_ = 0;
+};
+
+}  // namespace
+
+int composeFontString(const unsigned char* matrix, int rows, int columns, char* buffer, int* size,
+                      const char* separator) {
+    const std::size_t stride = columns > 0 ? static_cast<std::size_t>(columns) : 0;
+    return compose(
+        [matrix, stride](int row, int column) {
+            return matrix[static_cast<std::size_t>(row) * stride + static_cast<std::size_t>(column)] & 1;
+        },
+        rows, columns, buffer, size, separator);
+}
+
 int resultFontString(IObjectBase* handle, char* buffer, int* size, const char* separator) {
     if (handle == nullptr) return kErrUnspecified;
     ModuleSource source;
     if (!source.load(handle)) return kErrUnspecified;
-    return composeFontString(source.modules(), source.rows(), source.columns(), buffer, size, separator);
+    return source.compose(buffer, size, separator);
 }
 
 const char* resultOwnedFontString(IObjectBase* handle, const char* separator) {
@@ -117,13 +121,10 @@ const char* resultOwnedFontString(IObjectBase* handle, const char* separator) {
     if (!source.load(handle)) return nullptr;
 
     int size = 0;
-    if (composeFontString(source.modules(), source.rows(), source.columns(), nullptr, &size, separator) != 0)
-        return nullptr;
+    if (source.compose(nullptr, &size, separator) != 0) return nullptr;
     // The new text is complete before the old one is freed, so a failed allocation leaves the slot valid.
     std::unique_ptr<char[]> text(new char[static_cast<std::size_t>(size)]);
-    if (composeFontString(source.modules(), source.rows(), source.columns(), text.get(), &size, separator) !=
-        0)
-        return nullptr;
+    if (source.compose(text.get(), &size, separator) != 0) return nullptr;
     delete[] static_cast<char*>(slot->getUserData());
     slot->setUserData(text.get());
     return text.release();

@@ -1,6 +1,7 @@
 #include "imaging/stream_target.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <limits>
 
 namespace kelvane2::imaging {
@@ -16,28 +17,35 @@ bool failed(platform::HRESULT status) {
     throw std::ios_base::failure("Underlying permission error.");
 }
 
+// The part of a positive count that one IStream call can take. The comparison is made in 64 bits: a
+// std::streamsize is 32 bits wide on 32-bit targets, where the largest ULONG does not fit it.
+platform::ULONG callSize(std::streamsize count) {
+    constexpr std::uint64_t kLargest = std::numeric_limits<platform::ULONG>::max();
+    const auto wanted = static_cast<std::uint64_t>(count);
+    return static_cast<platform::ULONG>(std::min(wanted, kLargest));
+}
+
 }  // namespace
 
 std::streamsize IStreamDevice::write(const char* bytes, std::streamsize n) {
     std::streamsize done = 0;
     while (done < n) {
-        const platform::ULONG chunk = static_cast<platform::ULONG>(
-            std::min<std::streamsize>(n - done, std::numeric_limits<platform::ULONG>::max()));
+        const platform::ULONG chunk = callSize(n - done);
         platform::ULONG written = 0;
         const platform::HRESULT status = stream_->Write(bytes + done, chunk, &written);
         if (failed(status) || written == 0) raiseFailure();
-        done += std::min<std::streamsize>(written, chunk);
+        // A stream that reports more than it was given is taken to have written what it was given.
+        done += static_cast<std::streamsize>(std::min(written, chunk));
     }
     return n;
 }
 
 std::streamsize IStreamDevice::read(char* buffer, std::streamsize n) {
-    const platform::ULONG chunk = static_cast<platform::ULONG>(
-        std::min<std::streamsize>(n, std::numeric_limits<platform::ULONG>::max()));
+    const platform::ULONG chunk = callSize(n);
     platform::ULONG count = 0;
     const platform::HRESULT status = stream_->Read(buffer, chunk, &count);
     if (failed(status)) raiseFailure();
-    return count == 0 ? -1 : static_cast<std::streamsize>(count);
+    return count == 0 ? -1 : static_cast<std::streamsize>(std::min(count, chunk));
 }
 
 std::streampos IStreamDevice::seek(boost::iostreams::stream_offset offset, std::ios_base::seekdir direction) {

@@ -1,7 +1,8 @@
 /* qrkit: QR Code and Micro QR Code symbols as font strings, images and module matrices.
  *
  * The flat export API, usable from C and C++. Every function is exported by name with C linkage and
- * the QRKIT_CALL calling convention (stdcall on 32-bit Windows, the platform default elsewhere).
+ * the QRKIT_CALL calling convention (stdcall on 32-bit x86, on Windows and Linux alike; the platform
+ * default elsewhere).
  *
  * Result codes: 0 is success; a failure is 0x80520000 | n with the error number n in the low 16 bits
  * (facility 82); QRCodeGetErrorMessage gives its text. A few functions return the bare number n.
@@ -20,8 +21,18 @@
 
 #include <stdint.h>
 
-#if defined(_WIN32) && !defined(_WIN64)
+/* QRKIT_CALL, the calling convention of every export, follows the processor, not the operating system:
+ * stdcall on 32-bit x86 (Windows, and Linux i386 alike: the callee pops its arguments, whose sizes are
+ * those declared here, every one 4 bytes), the platform's default convention everywhere else (x86_64,
+ * ARM). A 32-bit caller that loads the library by name (GetProcAddress, dlsym) must call through
+ * pointers declared with QRKIT_CALL, e.g. int32_t (QRKIT_CALL *encode)(const char*, int, int,
+ * QRCODE_RESULT*). */
+#if defined(_M_IX86) || defined(__i386__)
+#if defined(_WIN32)
 #define QRKIT_CALL __stdcall
+#else
+#define QRKIT_CALL __attribute__((stdcall))
+#endif
 #else
 #define QRKIT_CALL
 #endif

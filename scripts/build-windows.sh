@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Cross-builds qrkit.dll for 32-bit (i686) and 64-bit (x86_64) Windows with Debian's mingw-w64
-# compilers, runs the Windows tests on the 64-bit build under wine64, and checks the export and import
-# tables of both DLLs. Works from a fresh Debian 12 machine and is idempotent: what is already
-# installed, downloaded or built is reused. Exits non-zero when any step, test or check fails.
+# compilers, runs the Windows tests on the 64-bit build under wine64 and on the 32-bit build under wine32
+# where wine32 installs (scripts/install-wine32.sh tries; where it cannot, the step says so and is
+# skipped), and checks the export and import tables of both DLLs. Works from a fresh Debian 12 machine
+# and is idempotent: what is already installed, downloaded or built is reused. Exits non-zero when any
+# step, test or check fails.
 # The x86_64 build also makes qrkitufl.dll, the COM formula server, whose type library widl compiles
 # against the .idl files of Debian's mingw-w64 source package (src/mingw-w64-idl), and its test program
 # qrkitufl_tests.exe.
@@ -10,9 +12,10 @@
 # Everything it downloads or builds goes under the build folder (default build-windows/ in the source
 # tree; QRKIT_WINDOWS_BUILD overrides it):
 #   src/                       Debian's libpng source package
-#   <triplet>/deps/            static libpng (both) and GoogleTest (x86_64) built for Windows
-#   <triplet>/qrkit/           the qrkit build; qrkit.dll and, for x86_64, qrkit_windows_tests.exe
-#   wine/                      the private wine prefix of the test run
+#   <triplet>/deps/            static libpng and GoogleTest built for Windows
+#   <triplet>/qrkit/           the qrkit build: qrkit.dll and qrkit_windows_tests.exe
+#   wine/                      the private wine prefix of the test run (64-bit, with 32-bit support
+#                              once wine32 is installed)
 #
 # Options: --no-install skips the apt step (the packages must then be present); arguments after --
 # go to the test program (e.g. -- --gtest_filter='Paint.*').
@@ -33,6 +36,7 @@ while [ $# -gt 0 ]; do
 done
 
 wine=/usr/lib/wine/wine64
+wine32=/usr/lib/wine/wine
 wineserver=/usr/lib/wine/wineserver
 triplets=(i686-w64-mingw32 x86_64-w64-mingw32)
 
@@ -77,6 +81,8 @@ if [ "$install" -eq 1 ]; then
   if [ ${#missing[@]} -gt 0 ]; then
     $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
   fi
+  # wine32 for the i686 tests: tried, and everything undone again when it cannot be had.
+  "$root/scripts/install-wine32.sh"
 fi
 
 # ---- libpng, from Debian's source package ----------------------------------------------------------
@@ -116,27 +122,26 @@ if [ ! -f "$idl_dir/oaidl.idl" ]; then
   tar -xf "$mingw_src" -C "$idl_dir" --wildcards --strip-components=3 '*/mingw-w64-headers/include/*.idl'
 fi
 
-# ---- GoogleTest for the 64-bit test program ----------------------------------------------------------
+# ---- GoogleTest for the test programs -------------------------------------------------------------
 step "googletest"
-t=x86_64-w64-mingw32
-deps=$out/$t/deps
-if [ ! -f "$deps/lib/libgtest.a" ]; then
-  cmake -S /usr/src/googletest -B "$out/$t/googletest" -G Ninja -Wno-dev \
-    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-$t.cmake" -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_INSTALL_PREFIX="$deps" -DBUILD_GMOCK=OFF -DINSTALL_GTEST=ON >/dev/null
-  cmake --build "$out/$t/googletest" -j "$jobs" >/dev/null
-  cmake --install "$out/$t/googletest" >/dev/null
-fi
+for t in "${triplets[@]}"; do
+  deps=$out/$t/deps
+  if [ ! -f "$deps/lib/libgtest.a" ]; then
+    cmake -S /usr/src/googletest -B "$out/$t/googletest" -G Ninja -Wno-dev \
+      -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-$t.cmake" -DCMAKE_BUILD_TYPE=Release \
+      -DCMAKE_INSTALL_PREFIX="$deps" -DBUILD_GMOCK=OFF -DINSTALL_GTEST=ON >/dev/null
+    cmake --build "$out/$t/googletest" -j "$jobs" >/dev/null
+    cmake --install "$out/$t/googletest" >/dev/null
+  fi
+done
 
 # ---- qrkit.dll ---------------------------------------------------------------------------------
 step "qrkit.dll"
 for t in "${triplets[@]}"; do
   deps=$out/$t/deps
-  tests=OFF
-  [ "$t" = x86_64-w64-mingw32 ] && tests=ON
   cmake -S "$root" -B "$out/$t/qrkit" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-$t.cmake" -DCMAKE_BUILD_TYPE=Release \
-    -DQRKIT_WINDOWS_DEPS="$deps" -DQRKIT_TESTS=$tests -DQRKIT_BENCH=OFF -DQRKIT_WERROR=ON \
+    -DQRKIT_WINDOWS_DEPS="$deps" -DQRKIT_TESTS=ON -DQRKIT_BENCH=OFF -DQRKIT_WERROR=ON \
     -DPNG_LIBRARY="$deps/lib/libpng16.a" -DPNG_PNG_INCLUDE_DIR="$deps/include" \
     -DZLIB_LIBRARY="/usr/$t/lib/libz.a" -DZLIB_INCLUDE_DIR="/usr/$t/include" \
     -DGTest_DIR="$deps/lib/cmake/GTest" -DQRKIT_IDL_DIR="$idl_dir" >/dev/null
@@ -235,6 +240,21 @@ fi
 if ! (cd "$out/x86_64-w64-mingw32/qrkit" && timeout 300 "$wine" qrkitufl_tests.exe 2>&1 </dev/null | tr -d '\r'; exit "${PIPESTATUS[0]}"); then
   failures=$((failures + 1))
   echo "qrkitufl tests FAILED" >&2
+fi
+
+# The i686 DLL and its test program under wine32, in the same prefix (wine runs 32-bit programs beside
+# 64-bit ones there once wine32 is installed).
+step "wine32 tests"
+if [ -x "$wine32" ] && dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q "install ok installed"; then
+  timeout 300 "$wine32" wineboot -u >/dev/null 2>&1 </dev/null || true
+  if ! (cd "$out/i686-w64-mingw32/qrkit" && timeout 900 "$wine32" qrkit_windows_tests.exe ${test_args[@]+"${test_args[@]}"} 2>&1 </dev/null | tr -d '\r'; exit "${PIPESTATUS[0]}"); then
+    failures=$((failures + 1))
+    echo "Windows tests of the i686 DLL FAILED" >&2
+  fi
+else
+  echo "SKIPPED: the i686 DLL under wine32: wine32 is not installed here (scripts/install-wine32.sh says why);"
+  echo "  its code runs natively at -m32 in scripts/test-32bit.sh, and the folder"
+  echo "  $out/i686-w64-mingw32/qrkit holds its test program for a 32-bit Windows machine"
 fi
 "$wineserver" -k >/dev/null 2>&1 || true
 trap - EXIT

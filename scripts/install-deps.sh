@@ -14,6 +14,7 @@ packages=(
   mono-mcs mono-runtime
   python3-pytest python3-zxing-cpp python3-pil python3-pip python3-setuptools python3-wheel
   zsh
+  g++-multilib autoconf automake libtool autopoint
 )
 
 missing=()

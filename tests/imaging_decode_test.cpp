@@ -1,8 +1,5 @@
 // Real symbols written as PNG and BMP images and read back from the image pixels by zbar and zxing-cpp.
 #include <gtest/gtest.h>
-#include <zbar.h>
-
-#include <ZXing/ReadBarcode.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -16,6 +13,7 @@
 #include "imaging/geometry.h"
 #include "imaging/png.h"
 #include "imaging_test_support.h"
+#include "support/decode.h"
 
 namespace {
 
@@ -79,29 +77,15 @@ Grey greyOfBmp(const std::string& bmp) {
 }
 
 std::string readWithZbar(const Grey& picture) {
-    std::unique_ptr<zbar::zbar_image_scanner_t, void (*)(zbar::zbar_image_scanner_t*)> scanner(
-        zbar::zbar_image_scanner_create(), zbar::zbar_image_scanner_destroy);
-    zbar::zbar_image_scanner_set_config(scanner.get(), zbar::ZBAR_NONE, zbar::ZBAR_CFG_ENABLE, 0);
-    zbar::zbar_image_scanner_set_config(scanner.get(), zbar::ZBAR_QRCODE, zbar::ZBAR_CFG_ENABLE, 1);
-    zbar::zbar_image_scanner_set_config(scanner.get(), zbar::ZBAR_QRCODE, zbar::ZBAR_CFG_BINARY, 1);
-    std::unique_ptr<zbar::zbar_image_t, void (*)(zbar::zbar_image_t*)> image(zbar::zbar_image_create(),
-                                                                             zbar::zbar_image_destroy);
-    zbar::zbar_image_set_format(image.get(), zbar_fourcc('Y', '8', '0', '0'));
-    zbar::zbar_image_set_size(image.get(), static_cast<unsigned>(picture.width),
-                              static_cast<unsigned>(picture.height));
-    zbar::zbar_image_set_data(image.get(), picture.pixels.data(), picture.pixels.size(), nullptr);
-    if (zbar::zbar_scan_image(scanner.get(), image.get()) <= 0) return "(zbar read nothing)";
-    const zbar::zbar_symbol_t* symbol = zbar::zbar_image_first_symbol(image.get());
-    return std::string(zbar::zbar_symbol_get_data(symbol), zbar::zbar_symbol_get_data_length(symbol));
+    const qrkit_test::Decoded decoded =
+        qrkit_test::decodePictureWithZbar({picture.width, picture.height, picture.pixels});
+    return decoded.ok ? decoded.bytes : "(zbar read nothing: " + decoded.message + ")";
 }
 
 std::string readWithZxing(const Grey& picture) {
-    ZXing::ImageView view(picture.pixels.data(), picture.width, picture.height, ZXing::ImageFormat::Lum);
-    ZXing::DecodeHints hints;
-    hints.setFormats(ZXing::BarcodeFormat::QRCode);
-    ZXing::Result result = ZXing::ReadBarcode(view, hints);
-    if (!result.isValid()) return "(zxing-cpp read nothing)";
-    return std::string(result.bytes().begin(), result.bytes().end());
+    const qrkit_test::Decoded decoded =
+        qrkit_test::decodePictureWithZxing({picture.width, picture.height, picture.pixels});
+    return decoded.ok ? decoded.bytes : "(zxing-cpp read nothing: " + decoded.message + ")";
 }
 
 TEST(ImageDecode, PngAndBmpOfRealSymbolsAreRead) {

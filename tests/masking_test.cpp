@@ -1,9 +1,4 @@
 // Data masks, format information, the penalty score and the choice of mask.
-// zbar before ZXing: the C++ part of zbar.h does not compile after ZXing's headers.
-#include <zbar.h>
-// clang-format off
-#include <ZXing/ReadBarcode.h>
-// clang-format on
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -17,6 +12,7 @@
 #include "encoder/masking.h"
 #include "encoder/placement.h"
 #include "encoder/tables.h"
+#include "support/decode.h"
 
 namespace kelvane2::qrencode {
 namespace {
@@ -234,31 +230,15 @@ std::vector<std::uint8_t> picture(int w, const std::uint8_t* m, int* side) {
 std::string readWithZxing(int w, const std::uint8_t* m) {
     int side = 0;
     std::vector<std::uint8_t> pixels = picture(w, m, &side);
-    ZXing::DecodeHints hints;
-    hints.setFormats(ZXing::BarcodeFormat::QRCode);
-    ZXing::Result result = ZXing::ReadBarcode({pixels.data(), side, side, ZXing::ImageFormat::Lum}, hints);
-    if (!result.isValid()) return "(unread)";
-    return std::string(result.bytes().begin(), result.bytes().end());
+    const qrkit_test::Decoded decoded = qrkit_test::decodePictureWithZxing({side, side, pixels});
+    return decoded.ok ? decoded.bytes : "(unread)";
 }
 
 std::string readWithZbar(int w, const std::uint8_t* m) {
     int side = 0;
     std::vector<std::uint8_t> pixels = picture(w, m, &side);
-    zbar::zbar_image_scanner_t* scanner = zbar::zbar_image_scanner_create();
-    zbar::zbar_image_scanner_set_config(scanner, zbar::ZBAR_NONE, zbar::ZBAR_CFG_ENABLE, 0);
-    zbar::zbar_image_scanner_set_config(scanner, zbar::ZBAR_QRCODE, zbar::ZBAR_CFG_ENABLE, 1);
-    zbar::zbar_image_t* image = zbar::zbar_image_create();
-    zbar::zbar_image_set_format(image, zbar_fourcc('Y', '8', '0', '0'));
-    zbar::zbar_image_set_size(image, side, side);
-    zbar::zbar_image_set_data(image, pixels.data(), pixels.size(), nullptr);
-    std::string text = "(unread)";
-    if (zbar::zbar_scan_image(scanner, image) > 0) {
-        const zbar::zbar_symbol_t* symbol = zbar::zbar_image_first_symbol(image);
-        text.assign(zbar::zbar_symbol_get_data(symbol), zbar::zbar_symbol_get_data_length(symbol));
-    }
-    zbar::zbar_image_destroy(image);
-    zbar::zbar_image_scanner_destroy(scanner);
-    return text;
+    const qrkit_test::Decoded decoded = qrkit_test::decodePictureWithZbar({side, side, pixels});
+    return decoded.ok ? decoded.bytes : "(unread)";
 }
 
 TEST(MaskingTest, AnnexExampleScoresEveryMaskAndChoosesMask2) {

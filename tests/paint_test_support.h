@@ -4,7 +4,6 @@
 #ifndef QRKIT_TESTS_PAINT_TEST_SUPPORT_H
 #define QRKIT_TESTS_PAINT_TEST_SUPPORT_H
 
-#include <ZXing/ReadBarcode.h>
 #include <png.h>
 #include <unistd.h>
 #include <qrcodegen.hpp>
@@ -20,6 +19,7 @@
 
 #include "encoder/qrresult.h"
 #include "platform/istream.h"
+#include "support/decode.h"
 
 namespace painttest {
 
@@ -109,12 +109,16 @@ class TestStream final : public kelvane2::platform::IStream {
     int otherCalls = 0;                                 // any method but Write
     int failFrom = 0;
     std::uint32_t chunk = 0;
+    kelvane2::platform::ULONG claim = 0;  // when not 0, the count Write reports, whatever it stored
+    std::vector<kelvane2::platform::ULONG> readSizes;  // asked of each Read (which is refused)
     kelvane2::platform::HRESULT failure = kelvane2::platform::STG_E_MEDIUMFULL;
 
     std::int32_t QueryInterface(const kelvane2::InterfaceId&, void**) override { return other(); }
     std::uint32_t AddRef() override { return static_cast<std::uint32_t>(other() + 2); }
     std::uint32_t Release() override { return static_cast<std::uint32_t>(other() + 1); }
-    kelvane2::platform::HRESULT Read(void*, kelvane2::platform::ULONG, kelvane2::platform::ULONG*) override {
+    kelvane2::platform::HRESULT Read(void*, kelvane2::platform::ULONG size,
+                                     kelvane2::platform::ULONG*) override {
+        readSizes.push_back(size);
         return other();
     }
     kelvane2::platform::HRESULT Write(const void* bytes, kelvane2::platform::ULONG size,
@@ -129,7 +133,7 @@ class TestStream final : public kelvane2::platform::IStream {
         if (position + count > data.size()) data.resize(position + count);
         std::memcpy(data.data() + position, bytes, count);
         position += count;
-        if (written != nullptr) *written = count;
+        if (written != nullptr) *written = claim != 0 ? claim : count;
         return kelvane2::platform::S_OK;
     }
     kelvane2::platform::HRESULT Seek(kelvane2::platform::LARGE_INTEGER, kelvane2::platform::DWORD,
@@ -230,14 +234,9 @@ inline GreyImage readPngGrey(const std::string& path) {
 // The text zxing-cpp reads from a picture of a QR Code symbol; empty when it reads none.
 inline std::string decodeQr(const GreyImage& image) {
     if (image.pixels.empty()) return {};
-    const ZXing::ImageView view(image.pixels.data(), image.width, image.height, ZXing::ImageFormat::Lum);
-    ZXing::DecodeHints hints;
-    hints.setFormats(ZXing::BarcodeFormat::QRCode);
-    hints.setTryHarder(true);
-    const ZXing::Result result = ZXing::ReadBarcode(view, hints);
-    if (!result.isValid()) return {};
-    const auto& bytes = result.bytes();
-    return std::string(bytes.begin(), bytes.end());
+    const qrkit_test::Decoded decoded =
+        qrkit_test::decodePictureWithZxing({image.width, image.height, image.pixels});
+    return decoded.ok ? decoded.bytes : std::string();
 }
 
 // Whether a command-line tool can be run.

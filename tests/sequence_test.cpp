@@ -16,6 +16,15 @@ namespace {
 
 using qrkit_test::ModuleMatrix;
 
+// The tool's --verify reads its symbol back with zxing-cpp, which a build that replays the 64-bit run's
+// decodes has not (the i386 one): there the tests leave the option out and read the symbols themselves.
+#if QRKIT_ZXING_REPLAY
+constexpr bool kToolVerifies = false;
+#else
+constexpr bool kToolVerifies = true;
+#endif
+constexpr const char* kVerify = kToolVerifies ? "--verify " : "";
+
 // The symbols printed as module rows, separated by empty lines.
 std::vector<ModuleMatrix> printedSymbols(const std::string& out) {
     std::vector<ModuleMatrix> symbols;
@@ -123,7 +132,7 @@ TEST(Sequence, FilesAndFailures) {
     const fs::path dir = fs::path(testing::TempDir()) / "qrkit_sequence";
     fs::remove_all(dir);
     fs::create_directories(dir);
-    const tooltest::ToolRun run = tooltest::runTool("encode --verify --sequence 2 -o " +
+    const tooltest::ToolRun run = tooltest::runTool("encode " + std::string(kVerify) + "--sequence 2 -o " +
                                                     (dir / "part{n}.png").string() + " 'TWO PARTS OF ONE'");
     EXPECT_EQ(run.status, 0) << run.out;
     EXPECT_EQ(painttest::decodeQr(painttest::readPngGrey((dir / "part1.png").string())), "TWO PART");
@@ -152,6 +161,9 @@ TEST(Sequence, FilesAndFailures) {
     }
 }
 
+// Each symbol is also printed and read in this process, so that where the tool cannot verify (see
+// kToolVerifies) the symbols are still checked: a replayed decode passes only for a symbol equal, byte for
+// byte, to the one the 64-bit tool made and verified.
 TEST(Verify, PassesOnSoundSymbolsAndFailsOnADamagedOverlay) {
     // A dark 15 x 15 square over the centre of a version 5 symbol at level L: far more codewords than
     // the block corrects.
@@ -161,28 +173,37 @@ TEST(Verify, PassesOnSoundSymbolsAndFailsOnADamagedOverlay) {
     square += "]";
     const struct {
         const char* name;
-        std::string arguments;
+        std::string options;
+        std::string data;
+        const char* output;  // -o and its file, or ""
         int status;
         const char* text;
     } cases[] = {
-        {"plain", "encode --verify 'HELLO WORLD'", 0, "verified"},
-        {"Swiss cross at L", "encode -e --verify --level L '~50[:swiss7]https://example.com/a/long/path'", 0,
+        {"plain", "", "'HELLO WORLD'", "", 0, "verified"},
+        {"Swiss cross at L", "-e --level L ", "'~50[:swiss7]https://example.com/a/long/path'", "", 0,
          "verified"},
-        {"Micro QR Code", "encode --verify --micro 12345", 0, "verified"},
-        {"HIBC", "encode --verify --hibc a1b2", 0, "verified"},
-        {"FNC1 with a separator", "encode -e --verify '~110ABC%21XYZ'", 0, "verified"},
-        {"ECI and Kanji", "encode -e --verify '~7000026Gr~d195~d188e~4[~d147~d095]'", 0, "verified"},
-        {"damaged overlay", "encode -e --verify --level L --min-version 5 '" + square + "HELLO'", 1,
-         "verify failed"},
-        {"damaged overlay to a file",
-         "encode -e --verify --level L --min-version 5 --format png -o /dev/null '" + square + "HELLO'", 1,
-         "verify failed"},
+        {"Micro QR Code", "--micro ", "12345", "", 0, "verified"},
+        {"HIBC", "--hibc ", "a1b2", "", 0, "verified"},
+        {"FNC1 with a separator", "-e ", "'~110ABC%21XYZ'", "", 0, "verified"},
+        {"ECI and Kanji", "-e ", "'~7000026Gr~d195~d188e~4[~d147~d095]'", "", 0, "verified"},
+        {"damaged overlay", "-e --level L --min-version 5 ", "'" + square + "HELLO'", "", 1, "verify failed"},
+        {"damaged overlay to a file", "-e --level L --min-version 5 ", "'" + square + "HELLO'", "--format png -o /dev/null ",
+         1, "verify failed"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const tooltest::ToolRun run = tooltest::runTool(c.arguments);
-        EXPECT_EQ(run.status, c.status);
-        EXPECT_NE(run.out.find(c.text), std::string::npos) << run.out;
+        if (kToolVerifies) {
+            const tooltest::ToolRun run =
+                tooltest::runTool("encode --verify " + c.options + c.output + c.data);
+            EXPECT_EQ(run.status, c.status);
+            EXPECT_NE(run.out.find(c.text), std::string::npos) << run.out;
+        }
+        const tooltest::ToolRun printed = tooltest::runTool("encode --print rows " + c.options + c.data);
+        ASSERT_EQ(printed.status, 0) << printed.out;
+        const std::vector<ModuleMatrix> symbols = printedSymbols(printed.out);
+        ASSERT_EQ(symbols.size(), 1u) << printed.out;
+        const qrkit_test::Decoded decoded = qrkit_test::decodeWithZxing(symbols[0]);
+        EXPECT_EQ(decoded.ok, c.status == 0) << decoded.message;
     }
     // Without --verify the damaged symbol is made all the same.
     EXPECT_EQ(tooltest::runTool("encode -e --level L --min-version 5 '" + square + "HELLO'").status, 0);

@@ -127,6 +127,39 @@ TEST(StreamTargetTest, WriteThatMakesNoProgressFails) {
     EXPECT_EQ(stream.writeCalls, 1);
 }
 
+// Each call is asked for exactly the bytes at hand. (A std::streamsize is 32 bits wide on 32-bit targets:
+// there the largest ULONG, taken as a streamsize, was -1, and Write was asked for 4 GB from a buffer of a
+// few bytes.)
+TEST(StreamTargetTest, DeviceAsksForTheBytesAtHand) {
+    struct Row {
+        const char* what;
+        std::size_t bytes;
+        platform::ULONG claim;  // what Write reports (0: the truth)
+    };
+    const Row rows[] = {
+        {"one byte", 1, 0},
+        {"a full buffer", 4100, 0},
+        {"100000 bytes", 100000, 0},
+        {"a stream that claims 4 GB written takes one call", 100, 0xFFFFFFFFu},
+        {"a stream that claims one more than it was given", 100, 101},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        TestStream stream;
+        stream.claim = row.claim;
+        IStreamDevice device(&stream);
+        const std::string text = pattern(row.bytes);
+        EXPECT_EQ(device.write(text.data(), static_cast<std::streamsize>(text.size())),
+                  static_cast<std::streamsize>(text.size()));
+        EXPECT_EQ(stream.writeSizes, (std::vector<platform::ULONG>{static_cast<platform::ULONG>(row.bytes)}));
+        EXPECT_EQ(stream.text(), text);
+
+        char buffer[64];
+        EXPECT_THROW(device.read(buffer, sizeof buffer), std::ios_base::failure) << "the stream refuses Read";
+        EXPECT_EQ(stream.readSizes, (std::vector<platform::ULONG>{64}));
+    }
+}
+
 TEST(StreamTargetTest, DeviceRaisesTheUnderlyingFailure) {
     TestStream stream;
     stream.failFrom = 1;

@@ -1,17 +1,23 @@
 #include "support/decode.h"
 
+#if !QRKIT_ZBAR_REPLAY
 #include <zbar.h>
+#endif
 
+#if !QRKIT_ZXING_REPLAY
 #define ZX_USE_UTF8 1
 #include <ZXing/BarcodeFormat.h>
 #include <ZXing/DecodeHints.h>
 #include <ZXing/ImageView.h>
 #include <ZXing/ReadBarcode.h>
 #include <ZXing/Result.h>
+#endif
 
 #include <algorithm>
 #include <cstdio>
 #include <memory>
+
+#include "support/decode_record.h"
 
 namespace qrkit_test {
 
@@ -85,15 +91,11 @@ GreyImage renderMatrix(const ModuleMatrix& matrix, int pixelsPerModule, int quie
 
 namespace {
 
-// zbar's reading: with binary output the data bytes as they are, else zbar's text (converted to UTF-8
-// by its own ECI handling and character set guess), which goes into the text field.
-Decoded scanWithZbar(const ModuleMatrix& matrix, bool binary) {
+#if !QRKIT_ZBAR_REPLAY
+// zbar over a picture, QR Code only: with binary output the data bytes as they are, else zbar's text
+// (converted to UTF-8 by its own ECI handling and character set guess), which goes into the text field.
+Decoded zbarRead(const GreyImage& picture, bool binary = true) {
     Decoded decoded;
-    if (matrix.rows == 0) {
-        decoded.message = "empty matrix";
-        return decoded;
-    }
-    GreyImage picture = renderMatrix(matrix);
     std::unique_ptr<zbar::zbar_image_scanner_t, void (*)(zbar::zbar_image_scanner_t*)> scanner(
         zbar::zbar_image_scanner_create(), zbar::zbar_image_scanner_destroy);
     zbar::zbar_image_scanner_set_config(scanner.get(), zbar::ZBAR_NONE, zbar::ZBAR_CFG_ENABLE, 0);
@@ -126,35 +128,12 @@ Decoded scanWithZbar(const ModuleMatrix& matrix, bool binary) {
     if (!decoded.ok) decoded.message = "zbar found no QR Code";
     return decoded;
 }
+#endif
 
-}  // namespace
-
-Decoded decodeWithZbar(const ModuleMatrix& matrix) {
-    return scanWithZbar(matrix, true);
-}
-
-Decoded decodeTextWithZbar(const ModuleMatrix& matrix) {
-    return scanWithZbar(matrix, false);
-}
-
-Decoded decodeWithZxing(const ModuleMatrix& matrix) {
+#if !QRKIT_ZXING_REPLAY
+// What zxing-cpp reports of a result.
+Decoded zxingAnswer(const ZXing::Result& result) {
     Decoded decoded;
-    if (matrix.rows == 0) {
-        decoded.message = "empty matrix";
-        return decoded;
-    }
-    GreyImage picture = renderMatrix(matrix);
-    ZXing::ImageView view(picture.pixels.data(), picture.width, picture.height, ZXing::ImageFormat::Lum);
-    ZXing::DecodeHints hints;
-    hints.setFormats(ZXing::BarcodeFormat::QRCode | ZXing::BarcodeFormat::MicroQRCode);
-    hints.setTryHarder(true);
-    hints.setTryRotate(false);
-    ZXing::Result result = ZXing::ReadBarcode(view, hints);
-    if (!result.isValid()) {
-        // A clean, axis-aligned picture: the pure-symbol reader is the fallback for what the detector misses.
-        hints.setIsPure(true);
-        result = ZXing::ReadBarcode(view, hints);
-    }
     if (!result.isValid()) {
         decoded.message = "zxing-cpp: " + (result.error() ? result.error().msg() : std::string("no symbol"));
         return decoded;
@@ -179,6 +158,104 @@ Decoded decodeWithZxing(const ModuleMatrix& matrix) {
         decoded.fnc1 = modifier <= 2 ? 0 : (modifier <= 4 ? 1 : 2);
     }
     return decoded;
+}
+
+// zxing-cpp over the picture of a matrix: QR Code and Micro QR Code, the pure-symbol reader as fallback.
+Decoded zxingReadMatrix(const ModuleMatrix& matrix) {
+    GreyImage picture = renderMatrix(matrix);
+    ZXing::ImageView view(picture.pixels.data(), picture.width, picture.height, ZXing::ImageFormat::Lum);
+    ZXing::DecodeHints hints;
+    hints.setFormats(ZXing::BarcodeFormat::QRCode | ZXing::BarcodeFormat::MicroQRCode);
+    hints.setTryHarder(true);
+    hints.setTryRotate(false);
+    ZXing::Result result = ZXing::ReadBarcode(view, hints);
+    if (!result.isValid()) {
+        // A clean, axis-aligned picture: the pure-symbol reader is the fallback for what the detector misses.
+        hints.setIsPure(true);
+        result = ZXing::ReadBarcode(view, hints);
+    }
+    return zxingAnswer(result);
+}
+
+// zxing-cpp over a picture as it is: QR Code, the reader's default hints.
+Decoded zxingReadPicture(const GreyImage& picture) {
+    ZXing::ImageView view(picture.pixels.data(), picture.width, picture.height, ZXing::ImageFormat::Lum);
+    ZXing::DecodeHints hints;
+    hints.setFormats(ZXing::BarcodeFormat::QRCode);
+    return zxingAnswer(ZXing::ReadBarcode(view, hints));
+}
+#endif
+
+constexpr const char* kZbar = "zbar";
+constexpr const char* kZbarText = "zbar-text";
+constexpr const char* kZxing = "zxing-cpp";
+
+Decoded emptyInput(const char* what) {
+    Decoded decoded;
+    decoded.message = what;
+    return decoded;
+}
+
+}  // namespace
+
+Decoded decodeWithZbar(const ModuleMatrix& matrix) {
+    if (matrix.rows == 0) return emptyInput("empty matrix");
+    const std::string key = detail::matrixKey(kZbar, matrix);
+#if QRKIT_ZBAR_REPLAY
+    return detail::replayDecode(key);
+#else
+    const Decoded decoded = zbarRead(renderMatrix(matrix));
+    detail::recordDecode(key, decoded);
+    return decoded;
+#endif
+}
+
+Decoded decodeTextWithZbar(const ModuleMatrix& matrix) {
+    if (matrix.rows == 0) return emptyInput("empty matrix");
+    const std::string key = detail::matrixKey(kZbarText, matrix);
+#if QRKIT_ZBAR_REPLAY
+    return detail::replayDecode(key);
+#else
+    const Decoded decoded = zbarRead(renderMatrix(matrix), false);
+    detail::recordDecode(key, decoded);
+    return decoded;
+#endif
+}
+
+Decoded decodeWithZxing(const ModuleMatrix& matrix) {
+    if (matrix.rows == 0) return emptyInput("empty matrix");
+    const std::string key = detail::matrixKey(kZxing, matrix);
+#if QRKIT_ZXING_REPLAY
+    return detail::replayDecode(key);
+#else
+    const Decoded decoded = zxingReadMatrix(matrix);
+    detail::recordDecode(key, decoded);
+    return decoded;
+#endif
+}
+
+Decoded decodePictureWithZbar(const GreyImage& picture) {
+    if (picture.pixels.empty()) return emptyInput("empty picture");
+    const std::string key = detail::pictureKey(kZbar, picture);
+#if QRKIT_ZBAR_REPLAY
+    return detail::replayDecode(key);
+#else
+    const Decoded decoded = zbarRead(picture);
+    detail::recordDecode(key, decoded);
+    return decoded;
+#endif
+}
+
+Decoded decodePictureWithZxing(const GreyImage& picture) {
+    if (picture.pixels.empty()) return emptyInput("empty picture");
+    const std::string key = detail::pictureKey(kZxing, picture);
+#if QRKIT_ZXING_REPLAY
+    return detail::replayDecode(key);
+#else
+    const Decoded decoded = zxingReadPicture(picture);
+    detail::recordDecode(key, decoded);
+    return decoded;
+#endif
 }
 
 std::string printable(const std::string& bytes) {

@@ -63,6 +63,14 @@ Decoded decodeTextWithZbar(const ModuleMatrix& matrix);
 // zxing-cpp 1.4 (QR Code and Micro QR Code).
 Decoded decodeWithZxing(const ModuleMatrix& matrix);
 
+// A picture read as it is (no quiet zone added), QR Code only: zbar as above, zxing-cpp with its
+// default hints.
+Decoded decodePictureWithZbar(const GreyImage& picture);
+Decoded decodePictureWithZxing(const GreyImage& picture);
+
+// Where a reader cannot be built (the i386 build has no zxing-cpp), the answers it gave the 64-bit
+// build's run of these tests stand in for it: see support/decode_record.h.
+
 // Printable form of bytes for failure messages: printable ASCII as is, others as \xHH.
 std::string printable(const std::string& bytes);
 

@@ -263,36 +263,38 @@ TEST(Encode, WideStrings) {
     EXPECT_EQ(qrkit().QRCodeEncode2W(L"\u20AC~4[AB]", 0, 0), nullptr) << "failure gives null";
 }
 
+// One thread of ConcurrentEncodes: six rounds of every golden case, from its own first case on.
+struct EncodeWork {
+    int first;
+    int failures = 0;
+};
+
+// A Windows thread function, so WINAPI (stdcall on i686, where a lambda would be cdecl).
+DWORD WINAPI encodeRounds(void* argument) {
+    EncodeWork& w = *static_cast<EncodeWork*>(argument);
+    const std::size_t count = std::size(golden::kCases);
+    for (int round = 0; round < 6; ++round) {
+        for (std::size_t i = 0; i < count; ++i) {
+            const golden::Case& c = golden::kCases[(w.first + i) % count];
+            QRCODE_RESULT handle = encode(qrkit(), c);
+            const char* font = handle == nullptr
+                                   ? nullptr
+                                   : qrkit().QRCodeResultGetBarcodeString2(handle, golden::kSeparator);
+            if (font == nullptr || goldenSymbols().at(c.name).fontString != font) ++w.failures;
+            qrkit().DestroyQRCodeEncodeResult(handle);
+        }
+    }
+    return 0;
+}
+
 // Several Windows threads encode at once, each its own symbols, all as on one thread.
 TEST(Encode, ConcurrentEncodes) {
-    struct Work {
-        int first;
-        int failures = 0;
-    };
     const int kThreads = 8;
-    Work work[kThreads];
+    EncodeWork work[kThreads];
     HANDLE threads[kThreads];
     for (int t = 0; t < kThreads; ++t) {
         work[t].first = t;
-        threads[t] = CreateThread(
-            nullptr, 0,
-            [](void* argument) -> DWORD {
-                Work& w = *static_cast<Work*>(argument);
-                const std::size_t count = std::size(golden::kCases);
-                for (int round = 0; round < 6; ++round) {
-                    for (std::size_t i = 0; i < count; ++i) {
-                        const golden::Case& c = golden::kCases[(w.first + i) % count];
-                        QRCODE_RESULT handle = encode(qrkit(), c);
-                        const char* font = handle == nullptr ? nullptr
-                                                             : qrkit().QRCodeResultGetBarcodeString2(
-                                                                   handle, golden::kSeparator);
-                        if (font == nullptr || goldenSymbols().at(c.name).fontString != font) ++w.failures;
-                        qrkit().DestroyQRCodeEncodeResult(handle);
-                    }
-                }
-                return 0;
-            },
-            &work[t], 0, nullptr);
+        threads[t] = CreateThread(nullptr, 0, encodeRounds, &work[t], 0, nullptr);
         ASSERT_NE(threads[t], nullptr);
     }
     EXPECT_EQ(WaitForMultipleObjects(kThreads, threads, TRUE, 120000), WAIT_OBJECT_0);

@@ -392,32 +392,35 @@ TEST(Paint, ClipboardHoldsTheMetafile) {
 }
 
 // While another thread has the clipboard open, the export reports 10 and leaves the clipboard alone.
+// Another thread holding the clipboard open until released.
+struct ClipboardHolder {
+    HANDLE opened = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    HANDLE release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    bool held = false;
+};
+
+// A Windows thread function, so WINAPI (stdcall on i686, where a lambda would be cdecl).
+DWORD WINAPI holdClipboard(void* argument) {
+    auto& h = *static_cast<ClipboardHolder*>(argument);
+    // The clipboard opened for a window of this thread, as another program would hold it.
+    HWND window =
+        CreateWindowExA(0, "STATIC", "holder", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    h.held = window != nullptr && OpenClipboard(window) != FALSE;
+    SetEvent(h.opened);
+    WaitForSingleObject(h.release, 30000);
+    if (h.held) CloseClipboard();
+    if (window != nullptr) DestroyWindow(window);
+    return 0;
+}
+
 TEST(Paint, ClipboardHeldElsewhere) {
     Symbol symbol(kText);
     ASSERT_EQ(qrkit().PaintQRCodeImageClipboard(symbol.handle(), 25, 300, 0, 0xFFFFFF), 0);
     const Bytes before = clipboardMetafile();
     ASSERT_FALSE(before.empty());
 
-    struct Holder {
-        HANDLE opened = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-        HANDLE release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-        bool held = false;
-    } holder;
-    HANDLE thread = CreateThread(
-        nullptr, 0,
-        [](void* argument) -> DWORD {
-            auto& h = *static_cast<Holder*>(argument);
-            // The clipboard opened for a window of this thread, as another program would hold it.
-            HWND window = CreateWindowExA(0, "STATIC", "holder", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                          nullptr, nullptr);
-            h.held = window != nullptr && OpenClipboard(window) != FALSE;
-            SetEvent(h.opened);
-            WaitForSingleObject(h.release, 30000);
-            if (h.held) CloseClipboard();
-            if (window != nullptr) DestroyWindow(window);
-            return 0;
-        },
-        &holder, 0, nullptr);
+    ClipboardHolder holder;
+    HANDLE thread = CreateThread(nullptr, 0, holdClipboard, &holder, 0, nullptr);
     ASSERT_NE(thread, nullptr);
     WaitForSingleObject(holder.opened, 30000);
     ASSERT_TRUE(holder.held);

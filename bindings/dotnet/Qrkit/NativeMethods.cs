@@ -1,6 +1,7 @@
 // The P/Invoke declarations of every export of qrkit (qrkit.dll on Windows, libqrkit.so elsewhere),
-// as qrkit/qrkit.h and qrkit/qrkit_paint.h declare them. CallingConvention.Winapi is stdcall on 32-bit
-// Windows, where qrkit.dll exports stdcall functions, and the platform's default everywhere else.
+// as qrkit/qrkit.h and qrkit/qrkit_paint.h declare them. The exports are stdcall on every 32-bit x86
+// target, Linux i386 as well as Windows: CallingConvention.StdCall says so, and 64-bit platforms, which
+// have one convention only, ignore it. (Winapi would mean cdecl to a 32-bit Mono on Linux.)
 //
 // Handles are SymbolHandle, which ends the result with DestroyQRCodeEncodeResult. Texts the library
 // returns (messages, font strings) belong to it: they are read as IntPtr and copied, never freed.
@@ -17,7 +18,7 @@ namespace Qrkit
         /// <summary>The library's name: qrkit.dll on Windows, libqrkit.so elsewhere.</summary>
         public const string Library = "qrkit";
 
-        const CallingConvention Convention = CallingConvention.Winapi;
+        const CallingConvention Convention = CallingConvention.StdCall;
 
         // ---- Encoding --------------------------------------------------------------------------
 

@@ -1,7 +1,8 @@
 """The P/Invoke declarations of bindings/dotnet/Qrkit/NativeMethods.cs against the library: one
 declaration for every export of the C headers, with its argument count and the argument and result
-kinds (pointer, 32-bit signed or unsigned), the Winapi calling convention (stdcall on 32-bit Windows,
-the platform default elsewhere), and the export tables of the DLLs scripts/build-windows.sh built."""
+kinds (pointer, 32-bit signed or unsigned), the StdCall calling convention (the exports' convention on
+every 32-bit x86 target, ignored on 64-bit ones), and the export tables of the DLLs
+scripts/build-windows.sh built."""
 
 import os
 import re
@@ -48,9 +49,9 @@ def imports() -> Dict[str, Tuple[str, str, List[str]]]:
     return found
 
 
-def test_calling_convention_is_winapi() -> None:
+def test_calling_convention_is_stdcall() -> None:
     text = SOURCE.read_text(encoding="utf-8")
-    assert "const CallingConvention Convention = CallingConvention.Winapi;" in text
+    assert "const CallingConvention Convention = CallingConvention.StdCall;" in text
     for name, (attribute, _, _) in imports().items():
         assert attribute.startswith("Library,") and "CallingConvention = Convention" in attribute, name
 
