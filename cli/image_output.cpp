@@ -5,6 +5,7 @@
 #include <iostream>
 #include <memory>
 
+#include "cli/html_page.h"
 #include "encoder/qrresult.h"
 
 namespace qrkit_cli {
@@ -71,13 +72,14 @@ int writeImage(QRCODE_RESULT handle, const ImageRequest& request) {
 
 int writeImage(QRCODE_RESULT handle, const ImageRequest& request, std::string* message) {
     const std::string name = request.format.empty() ? formatFromPath(request.path) : request.format;
+    if (name == "html" || name == "htm") return writeHtmlPage(handle, request, message);
     const FormatRow* format = nullptr;
     for (const FormatRow& row : kFormats) {
         if (name == row.name) format = &row;
     }
     if (format == nullptr) {
-        *message =
-            "cannot tell the image format of " + request.path + "; use --format png, bmp, svg, eps or emf";
+        *message = "cannot tell the image format of " + request.path +
+                   "; use --format png, bmp, svg, eps, emf or html";
         return 2;
     }
     std::unique_ptr<kelvane2::Simple2DBitPattern, void (*)(kelvane2::Simple2DBitPattern*)> padded(

@@ -11,6 +11,7 @@
 
 #include "cli/commands.h"
 #include "cli/encode_options.h"
+#include "cli/html_page.h"
 #include "cli/image_output.h"
 #include "cli/sequence.h"
 #include "cli/symbol_text.h"
@@ -42,14 +43,16 @@ Encode options:
   --mode MODE           segmentation of plain data: auto (default), narrowest, numeric,
                         alphanumeric or byte
   --print WHAT          what to print: font (the font string, default), rows (module rows
-                        of 0 and 1) or terminal (a picture drawn with half blocks)
+                        of 0 and 1), terminal (a picture drawn with half blocks) or html (a
+                        page that sets the font string in the qrkit QR font it carries)
   --separator SEP       separator between font string lines (default a line feed);
                         \n, \r and \t are understood
-  -o FILE               write an image file instead of printing: png, bmp, svg, eps or emf,
-                        told by the extension or by --format
-  --format FMT          the image format: png, bmp, svg, eps or emf
+  -o FILE               write an image file instead of printing: png, bmp, svg, eps, emf or
+                        html, told by the extension or by --format
+  --format FMT          the image format: png, bmp, svg, eps, emf or html
   --module-size N       module size: pixels for png and bmp (default 4), hundredths of a
-                        millimetre for svg, eps and emf (default 25, 0.25 mm)
+                        millimetre for svg, eps and emf (default 25, 0.25 mm), CSS pixels
+                        for html (default 4: a 16px font)
   --dpi N               resolution the vector sizes are rounded to (default 300)
   --fg RRGGBB           colour of dark modules (default 000000)
   --bg RRGGBB           colour of light modules and the quiet zone (default ffffff)
@@ -82,6 +85,7 @@ Examples:
   qrkit parity "a whole message"
   qrkit encode -o symbol.png --module-size 8 "https://example.com"
   qrkit encode -o label.svg --module-size 50 --fg 1a237e --micro 12345
+  qrkit encode -o page.html --module-size 5 "https://example.com"
   qrkit encode "HELLO WORLD"
   qrkit encode --verify -o logo.png "~50[:swiss7]https://example.com"
   qrkit encode --sequence 3 -o part{n}.png --file letter.txt
@@ -156,6 +160,16 @@ int emitSymbol(QRCODE_RESULT handle, const EncodeRequest& request, const std::st
     if (request.format == "font") {
         const char* text = QRCodeResultGetBarcodeString2(handle, request.separator.c_str());
         std::cout << (text ? text : "") << "\n";
+    } else if (request.format == "html") {
+        qrkit_cli::ImageRequest image = request.image;
+        image.quietZone = request.quietZone;
+        std::string page;
+        std::string message;
+        if (qrkit_cli::symbolHtmlPage(handle, image, &page, &message) != 0) {
+            std::cerr << "qrkit: " << message << "\n";
+            return 1;
+        }
+        std::cout << page;
     } else if (request.format == "rows") {
         std::cout << qrkit_cli::moduleRowsText(moduleRows(handle));
     } else {
@@ -184,10 +198,11 @@ int runEncode(int argc, char** argv) {
         if (imageOption == qrkit_cli::OptionRead::kBad) return qrkit_cli::usageFailure(error);
         if (imageOption == qrkit_cli::OptionRead::kTaken) continue;
         if (arg == "--print") {
-            if (!value(&v)) return qrkit_cli::usageFailure("--print takes font, rows or terminal");
+            if (!value(&v)) return qrkit_cli::usageFailure("--print takes font, rows, terminal or html");
             request.format = v;
-            if (request.format != "font" && request.format != "rows" && request.format != "terminal") {
-                return qrkit_cli::usageFailure("--print takes font, rows or terminal");
+            if (request.format != "font" && request.format != "rows" && request.format != "terminal" &&
+                request.format != "html") {
+                return qrkit_cli::usageFailure("--print takes font, rows, terminal or html");
             }
         } else if (arg == "--separator") {
             if (!value(&v)) return qrkit_cli::usageFailure("--separator takes a text");
