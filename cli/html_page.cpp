@@ -6,7 +6,7 @@
 #include <fstream>
 #include <vector>
 
-#include "encoder/objectmodel.h"
+#include "qrkit/objectmodel.h"
 
 #if QRKIT_HAVE_FONT
 #include "cli/qrfont_data.h"
@@ -20,6 +20,17 @@ std::string cssColour(std::uint32_t colour) {
     char text[8];
     std::snprintf(text, sizeof text, "#%06x", static_cast<unsigned>(colour & 0xFFFFFFu));
     return text;
+}
+
+// A CSS length in pixels: at most four decimals, no exponent.
+std::string cssPixels(double value) {
+    char text[48];
+    std::snprintf(text, sizeof text, "%.4f", value);
+    std::string out = text;
+    while (out.back() == '0')
+        out.pop_back();
+    if (out.back() == '.') out.pop_back();
+    return out + "px";
 }
 
 std::string fontData() {
@@ -47,8 +58,8 @@ bool htmlPagesAvailable() {
 }
 
 std::string htmlPage(const std::string& fontString, const HtmlPageStyle& style) {
-    const std::string fontSize = std::to_string(4 * style.moduleSize) + "px";
-    const std::string padding = std::to_string(style.quietZone * style.moduleSize) + "px";
+    const std::string fontSize = cssPixels(4 * style.moduleSize);
+    const std::string padding = cssPixels(style.quietZone * style.moduleSize);
     // Everything that could move a module is pinned: one em of line height, no letter or word spacing,
     // no kerning, ligatures or synthetic bold and italic, no wrapping, no inherited indent or
     // transformation.

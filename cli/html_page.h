@@ -13,8 +13,8 @@
 namespace qrkit_cli {
 
 struct HtmlPageStyle {
-    int moduleSize = 4;  // CSS pixels a module, 1-100000; the font size is four modules
-    int quietZone = 4;   // light modules on every side, 0-100
+    double moduleSize = 4;  // CSS pixels a module, above 0; the font size is four modules
+    int quietZone = 4;      // light modules on every side, 0-100
     std::uint32_t foreColour = 0x000000;
     std::uint32_t backColour = 0xFFFFFF;
     std::string title = "QR Code";

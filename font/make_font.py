@@ -8,6 +8,12 @@ The space is one light module, CR and LF take no room, and every other
 character falls to the empty .notdef, which is one light module wide so that
 each character still takes one column.
 
+Every run of dark modules reaches 1/16 module beyond its edges on every side,
+so that dark modules of neighbouring glyphs and lines overlap a little. Text
+engines place glyphs and lines at whole pixels; without the overlap, modules
+that meet at a fraction of a pixel leave light hairlines between them, which
+at screen sizes stop readers. Advances and line metrics are whole modules.
+
 The em is the four-module band: ascent plus descent is the em, there is no
 line gap, and hhea, OS/2 typo and OS/2 win metrics say the same with
 USE_TYPO_METRICS set, so lines set with single line spacing stack without
@@ -60,6 +66,8 @@ UNITS_PER_EM = 1024
 MODULE = UNITS_PER_EM // 4  # a module is a quarter of the em
 ASCENT = UNITS_PER_EM  # the band stands on the baseline
 DESCENT = 0
+# How far a dark run reaches beyond its modules on every side.
+OVERLAP = MODULE // 16
 
 # The head dates when SOURCE_DATE_EPOCH is not set: 2025-01-01T00:00:00Z.
 DEFAULT_EPOCH = 1735689600
@@ -90,17 +98,23 @@ def dark_runs(value: int) -> List[Tuple[int, int]]:
     return runs
 
 
+def run_rectangle(first: int, count: int) -> Tuple[int, int, int, int]:
+    """The outline of a dark run as (left, bottom, right, top) in font units."""
+    top = ASCENT - first * MODULE + OVERLAP
+    bottom = ASCENT - (first + count) * MODULE - OVERLAP
+    return -OVERLAP, bottom, MODULE + OVERLAP, top
+
+
 def digit_glyph(value: int) -> Glyph:
     """One module wide, four high: one rectangle per run of dark modules."""
     pen = TTGlyphPen(None)
     for first, count in dark_runs(value):
-        top = ASCENT - first * MODULE
-        bottom = top - count * MODULE
+        left, bottom, right, top = run_rectangle(first, count)
         # TrueType fills contours that run clockwise.
-        pen.moveTo((0, bottom))
-        pen.lineTo((0, top))
-        pen.lineTo((MODULE, top))
-        pen.lineTo((MODULE, bottom))
+        pen.moveTo((left, bottom))
+        pen.lineTo((left, top))
+        pen.lineTo((right, top))
+        pen.lineTo((right, bottom))
         pen.closePath()
     return pen.glyph()
 

@@ -59,6 +59,12 @@ Decoded decodeWithZbar(const ModuleMatrix& matrix);
 // zxing-cpp 1.4 (QR Code and Micro QR Code).
 Decoded decodeWithZxing(const ModuleMatrix& matrix);
 
+// The same readers on a picture, such as a scan or a rendering of typeset text: zbar as above, and
+// zxing-cpp with its detector alone (no pure-symbol fallback, which needs a picture with nothing but the
+// symbol in it), first with its local-average binarizer, then with its global-histogram one.
+Decoded decodeImageWithZbar(const GreyImage& image);
+Decoded decodeImageWithZxing(const GreyImage& image);
+
 // Printable form of bytes for failure messages: printable ASCII as is, others as \xHH.
 std::string printable(const std::string& bytes);
 
