@@ -1,10 +1,10 @@
 # Installs the build into a fresh prefix that the system's loader does not know, checks the installed
-# layout (the public headers alone, as include/qrkit/*.h), and builds the example programs against it
-# with find_package(qrkit) and with pkg-config. Every program then runs without LD_LIBRARY_PATH: the
+# layout (the public headers alone, as include/qrkit/*.h; with WITH_FONT the qrkit QR font under
+# share/fonts), and builds the example programs against it with find_package(qrkit) and with pkg-config. Every program then runs without LD_LIBRARY_PATH: the
 # tool through its $ORIGIN run path, the examples through the run paths CMake and the pkg-config file
 # give them. The prefix is then moved and the tool and a pkg-config build run again. Run by ctest:
 #   cmake -DBUILD_DIR=<build> -DSOURCE_DIR=<source> -DC_COMPILER=<cc> -DCXX_COMPILER=<c++>
-#         -P check_install.cmake
+#         [-DWITH_FONT=ON] -P check_install.cmake
 set(work "${BUILD_DIR}/install-check")
 set(prefix "${work}/prefix")
 file(REMOVE_RECURSE "${work}")
@@ -41,6 +41,21 @@ endforeach()
 
 # The installed tool finds the library through its $ORIGIN-relative run path.
 run("${prefix}/bin/qrkit" encode --print rows 12345)
+
+# The qrkit QR font and its licence under share/fonts, as the build made them.
+if(WITH_FONT)
+  foreach(installed share/fonts/truetype/qrkit/qrkit-qr.ttf share/fonts/woff2/qrkit/qrkit-qr.woff2
+                    share/fonts/truetype/qrkit/OFL.txt share/fonts/woff2/qrkit/OFL.txt)
+    if(NOT EXISTS "${prefix}/${installed}")
+      message(FATAL_ERROR "not installed: ${installed}")
+    endif()
+  endforeach()
+  file(SHA256 "${prefix}/share/fonts/truetype/qrkit/qrkit-qr.ttf" installed_font)
+  file(SHA256 "${BUILD_DIR}/font/qrkit-qr.ttf" built_font)
+  if(NOT installed_font STREQUAL built_font)
+    message(FATAL_ERROR "the installed qrkit-qr.ttf differs from the build's")
+  endif()
+endif()
 
 # With find_package(qrkit): the examples' own CMake project.
 run(${CMAKE_COMMAND} -S "${SOURCE_DIR}/examples" -B "${work}/cmake-build" -DCMAKE_PREFIX_PATH=${prefix}
