@@ -42,9 +42,11 @@ Encode options:
   --hibc                encode DATA as HIBC ('+', the data, its modulo-43 check character)
   --mode MODE           segmentation of plain data: auto (default), narrowest, numeric,
                         alphanumeric or byte
-  --print WHAT          what to print: font (the font string, default), rows (module rows
-                        of 0 and 1), terminal (a picture drawn with half blocks) or html (a
-                        page that sets the font string in the qrkit QR font it carries)
+  --print WHAT          what to print: font (the font string, default: set it in the qrkit
+                        QR font, share/fonts/truetype/qrkit/qrkit-qr.ttf, with single line
+                        spacing), rows (module rows of 0 and 1), terminal (a picture drawn
+                        with half blocks) or html (a page that sets the font string in the
+                        qrkit QR font it carries)
   --separator SEP       separator between font string lines (default a line feed);
                         \n, \r and \t are understood
   -o FILE               write an image file instead of printing: png, bmp, svg, eps, emf or
