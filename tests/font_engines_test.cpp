@@ -464,46 +464,57 @@ class FontEngine : public testing::Test {
     }
 };
 
-TEST_F(FontEngine, HarfBuzzSetsEverySymbolAtEverySize) {
-    ASSERT_EQ(qrkit_test::missingPrograms({"hb-view"}), "")
-        << "install libharfbuzz-bin (scripts/install-deps.sh)";
-    qrkit_test::EngineScratch scratch("hb-view", fontFile());
+// One of the quick engines: renders one picture a case with render(scratch, text, size, png).
+struct QuickEngine {
+    const char* name;
+    const char* program;
+    const char* package;
+    bool (*render)(const qrkit_test::EngineScratch&, const std::string&, const Size&, const std::string&);
+    const std::vector<Documented>* smallest;
+};
+const QuickEngine kHbView{"hb-view", "hb-view", "libharfbuzz-bin", hbView, &kSmallestHbView};
+const QuickEngine kPango{"pango-view", "pango-view", "pango1.0-tools", pango, &kSmallestPango};
+
+std::vector<GreyImage> renderWith(const QuickEngine& engine, const qrkit_test::EngineScratch& scratch,
+                                  const std::vector<Case>& cases) {
+    return renderEach(scratch, cases, [&](const Case& c, const std::string& png) {
+        return engine.render(scratch, c.symbol->text, c.size, png);
+    });
+}
+
+// Every symbol at every size the engine draws (whole-pixel ems; see kBetweenPixelSizes).
+void setEverySymbol(const QuickEngine& engine) {
+    ASSERT_EQ(qrkit_test::missingPrograms({engine.program}), "")
+        << "install " << engine.package << " (scripts/install-deps.sh)";
+    qrkit_test::EngineScratch scratch(engine.name, fontFile());
     const std::vector<Case> cases = everyCase({kSizes, kSmallSizes});
-    expectAllRead("hb-view", cases, renderEach(scratch, cases, [&](const Case& c, const std::string& png) {
-                      return hbView(scratch, c.symbol->text, c.size, png);
-                  }));
+    expectAllRead(engine.name, cases, renderWith(engine, scratch, cases));
+}
+
+// The sweep at one resolution: these engines work in device pixels alone.
+void sweep(const QuickEngine& engine) {
+    ASSERT_EQ(qrkit_test::missingPrograms({engine.program}), "")
+        << "install " << engine.package << " (scripts/install-deps.sh)";
+    qrkit_test::EngineScratch scratch(std::string(engine.name) + "-sweep", fontFile());
+    const std::vector<Case> cases = sweepCases({96});
+    expectSmallestAtMost(engine.name, findSmallest(engine.name, cases, renderWith(engine, scratch, cases)),
+                         *engine.smallest);
+}
+
+TEST_F(FontEngine, HarfBuzzSetsEverySymbolAtEverySize) {
+    setEverySymbol(kHbView);
 }
 
 TEST_F(FontEngine, HarfBuzzSmallestReadableSize) {
-    ASSERT_EQ(qrkit_test::missingPrograms({"hb-view"}), "")
-        << "install libharfbuzz-bin (scripts/install-deps.sh)";
-    qrkit_test::EngineScratch scratch("hb-view-sweep", fontFile());
-    const std::vector<Case> cases = sweepCases({96});
-    const std::vector<GreyImage> pictures = renderEach(
-        scratch, cases,
-        [&](const Case& c, const std::string& png) { return hbView(scratch, c.symbol->text, c.size, png); });
-    expectSmallestAtMost("hb-view", findSmallest("hb-view", cases, pictures), kSmallestHbView);
+    sweep(kHbView);
 }
 
 TEST_F(FontEngine, PangoSetsEverySymbolAtEverySize) {
-    ASSERT_EQ(qrkit_test::missingPrograms({"pango-view"}), "")
-        << "install pango1.0-tools (scripts/install-deps.sh)";
-    qrkit_test::EngineScratch scratch("pango-view", fontFile());
-    const std::vector<Case> cases = everyCase({kSizes, kSmallSizes});
-    expectAllRead("pango-view", cases, renderEach(scratch, cases, [&](const Case& c, const std::string& png) {
-                      return pango(scratch, c.symbol->text, c.size, png);
-                  }));
+    setEverySymbol(kPango);
 }
 
 TEST_F(FontEngine, PangoSmallestReadableSize) {
-    ASSERT_EQ(qrkit_test::missingPrograms({"pango-view"}), "")
-        << "install pango1.0-tools (scripts/install-deps.sh)";
-    qrkit_test::EngineScratch scratch("pango-view-sweep", fontFile());
-    const std::vector<Case> cases = sweepCases({96});
-    const std::vector<GreyImage> pictures = renderEach(
-        scratch, cases,
-        [&](const Case& c, const std::string& png) { return pango(scratch, c.symbol->text, c.size, png); });
-    expectSmallestAtMost("pango-view", findSmallest("pango-view", cases, pictures), kSmallestPango);
+    sweep(kPango);
 }
 
 // The pictures of the how-to pages that the quick engines make: the glyph table, a symbol from the C
