@@ -298,11 +298,19 @@ EngineScratch::EngineScratch(const std::string& name, const std::string& fontFil
         std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/qrkit-" + name + "-XXXXXX";
     std::vector<char> buffer(pattern.begin(), pattern.end());
     buffer.push_back('\0');
-    if (mkdtemp(buffer.data()) != nullptr) dir_ = buffer.data();
-    fs::create_directories(path("fonts"));
-    fs::create_directories(path("home"));
-    fontFile_ = path("fonts/qrkit-qr.ttf");
+    // Without a folder the paths name one that does not exist: every write and engine command fails, and
+    // the tests say so.
+    if (mkdtemp(buffer.data()) == nullptr) {
+        std::cerr << "cannot make a scratch folder " << pattern << "\n";
+        dir_ = pattern;
+        return;
+    }
+    dir_ = buffer.data();
+    made_ = true;
     std::error_code ignored;
+    fs::create_directories(path("fonts"), ignored);
+    fs::create_directories(path("home"), ignored);
+    fontFile_ = path("fonts/qrkit-qr.ttf");
     fs::copy_file(fontFile, fontFile_, fs::copy_options::overwrite_existing, ignored);
     // The system's rendering settings and fonts, and the font's folder; caches of our own first.
     writeText(
@@ -314,7 +322,7 @@ EngineScratch::EngineScratch(const std::string& name, const std::string& fontFil
 }
 
 EngineScratch::~EngineScratch() {
-    if (dir_.empty()) return;
+    if (!made_) return;
     if (std::getenv("QRKIT_KEEP_RENDERINGS") != nullptr) {
         std::cout << "renderings kept in " << dir_ << "\n";
         return;

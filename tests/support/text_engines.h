@@ -35,6 +35,7 @@ class EngineScratch {
   private:
     std::string dir_;
     std::string fontFile_;
+    bool made_ = false;
 };
 
 // The programs of names that are not on PATH, joined by spaces; empty when all are.
