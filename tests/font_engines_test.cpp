@@ -149,8 +149,9 @@ const std::vector<Size> kBetweenPixelSizes = {{13, 96}, {8, 300}, {2.5, 600}};
 // 600 dpi: 185 modules of 25 pixels).
 constexpr double kLargestSide = 4000;
 // zxing-cpp 1.4, the only reader of Micro QR Code here, misses Micro symbols below about five pixels a
-// module even in perfect pictures (seen with symbols drawn at exact coverage and random offsets:
-// M3 and M4 fail one time in ten from 3 to 4.5 pixels). Micro cases start at six.
+// module even in perfect pictures (seen with symbols drawn at exact coverage and random offsets: M3
+// and M4 failed in up to four of ten pictures from 3 to 4.5 pixels). Micro cases start at six; the
+// sweep measures how small an M3 symbol still reads.
 constexpr double kSmallestMicroModule = 6;
 
 bool fits(const FontSymbol& symbol, const Size& size) {
