@@ -8,6 +8,7 @@
 #include <cstring>
 #include <memory>
 
+#include "cli/html_page.h"
 #include "cli/input_source.h"
 #include "cli/output_file.h"
 #include "encoder/qrresult.h"
@@ -89,7 +90,7 @@ std::string sizeBeyondLimits(const FormatRow& format, int modules, int moduleSiz
 
 }  // namespace
 
-const char* const kImageFormatNames = "png, bmp, svg, eps or emf";
+const char* const kImageFormatNames = "png, bmp, svg, eps, emf or html";
 
 std::string formatFromPath(const std::string& path) {
     std::size_t dot = path.find_last_of('.');
@@ -108,7 +109,7 @@ std::string imageFormat(const ImageRequest& request) {
 }
 
 bool knownImageFormat(const std::string& name) {
-    return findFormat(name) != nullptr;
+    return findFormat(name) != nullptr || name == "html" || name == "htm";
 }
 
 bool parseColour(const std::string& text, std::uint32_t* colour) {
@@ -122,7 +123,10 @@ bool parseColour(const std::string& text, std::uint32_t* colour) {
 }
 
 int writeImage(QRCODE_RESULT handle, const ImageRequest& request, std::string* message) {
-    const FormatRow* format = findFormat(imageFormat(request));
+    const std::string name = imageFormat(request);
+    // A page that sets the font string in the qrkit QR font, which it carries.
+    if (name == "html" || name == "htm") return writeHtmlPage(handle, request, message);
+    const FormatRow* format = findFormat(name);
     if (format == nullptr) {
         *message = "cannot tell the image format of " + request.path + "; use --format " + kImageFormatNames;
         return 2;

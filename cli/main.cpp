@@ -6,6 +6,7 @@
 
 #include "cli/commands.h"
 #include "cli/encode_options.h"
+#include "cli/html_page.h"
 #include "cli/image_output.h"
 #include "cli/input_source.h"
 #include "cli/literal_data.h"
@@ -41,6 +42,7 @@ int emitSymbol(QRCODE_RESULT handle, const ToolOptions& options, const std::stri
     }
     PrintSettings settings;
     settings.separator = options.separator;
+    settings.image = options.image;
     settings.quietZone = options.image.quietZone >= 0 ? options.image.quietZone
                          : options.symbol.micro       ? 2
                                                       : 4;
@@ -53,6 +55,10 @@ int emitSymbol(QRCODE_RESULT handle, const ToolOptions& options, const std::stri
 int checkEncodeOptions(const ToolOptions& options) {
     if (int status = checkSymbolAndDataOptions(options)) return status;
     const std::string& path = options.image.path;
+    const std::string format = path.empty() ? options.print : imageFormat(options.image);
+    if ((format == "html" || format == "htm") && !htmlPagesAvailable())
+        return usageFailure("this qrkit was built without the qrkit QR font, so it cannot write HTML pages",
+                            kEncode);
     if (!path.empty() && !knownImageFormat(imageFormat(options.image)))
         return usageFailure("cannot tell the image format of " + path + "; use --format " + kImageFormatNames,
                             kEncode);

@@ -176,8 +176,10 @@ const OptionRow kOptions[] = {
      }},
 
     // Output
-    {"print", 0, "font|rows|terminal", kEncode, kOutputGroup,
-     "what to print: the font string (default), module rows of 0 and 1, or a picture drawn with half blocks",
+    {"print", 0, "font|rows|terminal|html", kEncode, kOutputGroup,
+     "what to print: the font string (default; set it in the qrkit QR font, "
+     "share/fonts/truetype/qrkit/qrkit-qr.ttf, with single line spacing), module rows of 0 and 1, a "
+     "picture drawn with half blocks, or an HTML page that sets the font string in the font it carries",
      [](ToolOptions& o, const std::string& v, std::string* e) {
          const std::string name = lowered(v);
          if (findPrintForm(name) == nullptr) return bad(e, "--print takes " + printFormNames(), v);
@@ -189,7 +191,7 @@ const OptionRow kOptions[] = {
          return (o.separator = unescapeSeparator(v)), true;
      }},
     {"output", 'o', "FILE", kEncode, kOutputGroup,
-     "write an image file instead of printing (png, bmp, svg, eps or emf, told by the extension or by "
+     "write an image file instead of printing (png, bmp, svg, eps, emf or html, told by the extension or by "
      "--format); '-' writes it to standard output (png unless --format says otherwise). Missing folders "
      "are made; an existing file is replaced only once the new image is complete",
      [](ToolOptions& o, const std::string& v, std::string* e) {
@@ -218,15 +220,15 @@ const OptionRow kOptions[] = {
      }},
 
     // Image files
-    {"format", 0, "FMT", kEncode | kBatch, kImageGroup, "the image format: png, bmp, svg, eps or emf",
+    {"format", 0, "FMT", kEncode | kBatch, kImageGroup, "the image format: png, bmp, svg, eps, emf or html",
      [](ToolOptions& o, const std::string& v, std::string* e) {
          const std::string name = lowered(v);
-         if (!knownImageFormat(name)) return bad(e, "--format takes png, bmp, svg, eps or emf", v);
+         if (!knownImageFormat(name)) return bad(e, "--format takes png, bmp, svg, eps, emf or html", v);
          return (o.image.format = name), true;
      }},
     {"module-size", 0, "N", kEncode | kBatch, kImageGroup,
      "module size: pixels for png and bmp (default 4), hundredths of a millimetre for svg, eps and emf "
-     "(default 25, 0.25 mm)",
+     "(default 25, 0.25 mm), CSS pixels for html (default 4: a 16px font)",
      [](ToolOptions& o, const std::string& v, std::string* e) {
          return number(v, 1, 100000, &o.image.moduleSize) ||
                 bad(e, "--module-size takes a number from 1 to 100000", v);

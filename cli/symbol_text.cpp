@@ -1,5 +1,7 @@
 #include "cli/symbol_text.h"
 
+#include "cli/html_page.h"
+
 #include "encoder/objectmodel.h"
 
 namespace qrkit_cli {
@@ -72,6 +74,14 @@ const std::vector<PrintForm> kPrintForms = {
     {"terminal",
      [](QRCODE_RESULT handle, const PrintSettings& settings) {
          return terminalPicture(moduleRows(handle), settings.quietZone);
+     }},
+    {"html",
+     [](QRCODE_RESULT handle, const PrintSettings& settings) {
+         ImageRequest request = settings.image;
+         request.quietZone = settings.quietZone;
+         std::string page;
+         std::string message;
+         return symbolHtmlPage(handle, request, &page, &message) == 0 ? page : std::string();
      }},
 };
 

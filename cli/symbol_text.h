@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/image_output.h"
 #include "qrkit/qrkit.h"
 
 namespace qrkit_cli {
@@ -23,7 +24,8 @@ std::string terminalPicture(const ModuleRows& rows, int quietZone);
 
 struct PrintSettings {
     std::string separator = "\n";  // between font string lines
-    int quietZone = 4;             // modules around a terminal picture
+    int quietZone = 4;             // modules around a terminal picture or an HTML page
+    ImageRequest image;            // an HTML page's module size (CSS pixels) and colours
 };
 
 // A form of --print: its name and what it writes to standard output for a symbol.

@@ -1,10 +1,12 @@
 # Installs the build into a fresh prefix that the system's loader does not know, checks the installed
-# layout (the public headers alone, as include/qrkit/*.h), and builds the example programs against it
-# with find_package(qrkit) and with pkg-config. Every program then runs without LD_LIBRARY_PATH: the
+# layout (the public headers alone, as include/qrkit/*.h; with WITH_FONT the qrkit QR font under
+# share/fonts), and builds the example programs against it with find_package(qrkit) and with
+# pkg-config. Every program then runs without LD_LIBRARY_PATH: the
 # tool through its $ORIGIN run path, the examples through the run paths CMake and the pkg-config file
 # give them. The prefix is then moved and the tool and a pkg-config build run again. Run by ctest:
 #   cmake -DBUILD_DIR=<build> -DSOURCE_DIR=<source> -DC_COMPILER=<cc> -DCXX_COMPILER=<c++>
-#         [-DC_FLAGS=<flags>] [-DCXX_FLAGS=<flags>] [-DTOOLCHAIN_FILE=<file>] -P check_install.cmake
+#         [-DC_FLAGS=<flags>] [-DCXX_FLAGS=<flags>] [-DTOOLCHAIN_FILE=<file>] [-DWITH_FONT=ON]
+#         -P check_install.cmake
 # C_FLAGS, CXX_FLAGS and TOOLCHAIN_FILE are the build's own: the i386 build compiles with -m32 through
 # cmake/toolchain-i386-linux.cmake.
 set(work "${BUILD_DIR}/install-check")
@@ -49,6 +51,21 @@ endforeach()
 # The installed tool finds the library through its $ORIGIN-relative run path.
 run("${prefix}/bin/qrkit" --version)
 run("${prefix}/bin/qrkit" encode --print rows 12345)
+
+# The qrkit QR font and its licence under share/fonts, as the build made them.
+if(WITH_FONT)
+  foreach(installed share/fonts/truetype/qrkit/qrkit-qr.ttf share/fonts/woff2/qrkit/qrkit-qr.woff2
+                    share/fonts/truetype/qrkit/OFL.txt share/fonts/woff2/qrkit/OFL.txt)
+    if(NOT EXISTS "${prefix}/${installed}")
+      message(FATAL_ERROR "not installed: ${installed}")
+    endif()
+  endforeach()
+  file(SHA256 "${prefix}/share/fonts/truetype/qrkit/qrkit-qr.ttf" installed_font)
+  file(SHA256 "${BUILD_DIR}/font/qrkit-qr.ttf" built_font)
+  if(NOT installed_font STREQUAL built_font)
+    message(FATAL_ERROR "the installed qrkit-qr.ttf differs from the build's")
+  endif()
+endif()
 
 # With find_package(qrkit): the examples' own CMake project.
 set(example_options -DCMAKE_PREFIX_PATH=${prefix} -DCMAKE_C_COMPILER=${C_COMPILER}

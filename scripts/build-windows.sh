@@ -13,7 +13,8 @@
 # tree; QRKIT_WINDOWS_BUILD overrides it):
 #   src/                       Debian's libpng source package
 #   <triplet>/deps/            static libpng and GoogleTest built for Windows
-#   <triplet>/qrkit/           the qrkit build: qrkit.dll and qrkit_windows_tests.exe
+#   <triplet>/qrkit/           the qrkit build: qrkit.dll, the qrkit QR font (qrkit-qr.ttf, OFL.txt) and
+#                              qrkit_windows_tests.exe
 #   wine/                      the private wine prefix of the test run (64-bit, with 32-bit support
 #                              once wine32 is installed)
 #
@@ -60,7 +61,7 @@ if [ "$install" -eq 1 ]; then
   packages=(
     g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools libz-mingw-w64-dev wine64
     googletest libboost-dev libboost-thread-dev libboost-iostreams-dev
-    cmake ninja-build dpkg-dev python3-pytest
+    cmake ninja-build dpkg-dev python3-pytest python3-fonttools python3-brotli
   )
   missing=()
   for p in "${packages[@]}"; do
@@ -193,6 +194,16 @@ if [ -n "$not_stdcall" ]; then
 else
   echo "ok $t: every export is stdcall"
 fi
+
+# The qrkit QR font and its licence beside the DLLs of both builds.
+for t in "${triplets[@]}"; do
+  if [ -s "$out/$t/qrkit/qrkit-qr.ttf" ] && [ -s "$out/$t/qrkit/OFL.txt" ]; then
+    echo "ok $t: qrkit-qr.ttf and OFL.txt beside the DLLs"
+  else
+    echo "FAIL $t: qrkit-qr.ttf or OFL.txt missing beside the DLLs" >&2
+    failures=$((failures + 1))
+  fi
+done
 
 # qrkitufl.dll (x86_64 only): the four COM server exports at ordinals 1 to 4.
 expected_ufl_exports="DllRegisterServer 1

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building qrkit and running its tests and benchmarks need.
+# Installs the Debian packages that building qrkit and running its tests and benchmarks need (the font
+# is built with fontTools and set by HarfBuzz, Pango, LibreOffice and Chromium in its tests).
 # Non-interactive and idempotent: packages already present are left alone.
 set -euo pipefail
 
@@ -15,6 +16,9 @@ packages=(
   python3-pytest python3-zxing-cpp python3-pil python3-pip python3-setuptools python3-wheel
   zsh
   g++-multilib autoconf automake libtool autopoint
+  python3-fonttools python3-brotli
+  libharfbuzz-bin pango1.0-tools poppler-utils
+  libreoffice-writer-nogui libreoffice-calc-nogui chromium
 )
 
 missing=()

@@ -71,6 +71,13 @@ Decoded decodePictureWithZxing(const GreyImage& picture);
 // Where a reader cannot be built (the i386 build has no zxing-cpp), the answers it gave the 64-bit
 // build's run of these tests stand in for it: see support/decode_record.h.
 
+// The same readers on a picture, such as a scan or a rendering of typeset text: zbar as above, and
+// zxing-cpp with its detector alone (no pure-symbol fallback, which needs a picture with nothing but the
+// symbol in it), QR Code and Micro QR Code, first with its local-average binarizer, then with its
+// global-histogram one.
+Decoded decodeImageWithZbar(const GreyImage& image);
+Decoded decodeImageWithZxing(const GreyImage& image);
+
 // Printable form of bytes for failure messages: printable ASCII as is, others as \xHH.
 std::string printable(const std::string& bytes);
 
