@@ -107,10 +107,11 @@ int symbolHtmlPage(QRCODE_RESULT handle, const ImageRequest& request, std::strin
     }
     HtmlPageStyle style;
     style.moduleSize = request.moduleSize > 0 ? request.moduleSize : 4;
-    style.quietZone = request.quietZone;
+    style.title = symbolTitle(handle);
+    // The tool's default quiet zone: 4 modules for QR Code, 2 for Micro QR Code.
+    style.quietZone = request.quietZone >= 0 ? request.quietZone : style.title == "QR Code" ? 4 : 2;
     style.foreColour = request.foreColour;
     style.backColour = request.backColour;
-    style.title = symbolTitle(handle);
     *page = htmlPage(std::string(text.data(), static_cast<std::size_t>(size)), style);
     return 0;
 }
