@@ -1,10 +1,14 @@
 #include "cli/encode_options.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <iterator>
+
+#include "encoder/hibc.h"
 
 namespace qrkit_cli {
 
@@ -52,6 +56,11 @@ OptionRead readSymbolOption(int argc, char** argv, int* i, SymbolSettings* setti
         }
         if (found < 0) return bad("--mode takes auto, narrowest, numeric, alphanumeric or byte");
         settings->forcedMode = found;
+        ++*i;
+    } else if (arg == "--segmentation") {
+        if (value == nullptr || (std::strcmp(value, "greedy") != 0 && std::strcmp(value, "optimal") != 0))
+            return bad("--segmentation takes greedy or optimal");
+        settings->optimal = std::strcmp(value, "optimal") == 0;
         ++*i;
     } else {
         return OptionRead::kNotMine;
@@ -101,6 +110,16 @@ std::string checkSymbolSettings(const SymbolSettings& settings) {
 }
 
 std::int32_t encodeSymbol(const std::string& data, const SymbolSettings& settings, QRCODE_RESULT* out) {
+    if (settings.optimal) {
+        if (settings.micro)
+            return MicroQRCodeEncodeOptimal(data.c_str(), settings.minVersion, settings.level, out);
+        if (settings.hibc) {
+            namespace qe = kelvane2::qrencode;
+            return qe::encodeHibc(data.c_str(), qe::EncodeOptions{settings.versionWord(), settings.level, -1},
+                                  out, qe::Segmentation::kOptimal);
+        }
+        return QRCodeEncodeOptimal(data.c_str(), settings.versionWord(), settings.level, out);
+    }
     if (settings.micro) return MicroQRCodeEncode(data.c_str(), settings.minVersion, settings.level, out);
     if (settings.hibc) return HIBC_QRCodeEncode(data.c_str(), settings.versionWord(), settings.level, out);
     return QRCodeEncode(data.c_str(), settings.versionWord(), settings.level, out);
@@ -110,6 +129,12 @@ bool readInputFile(const std::string& path, std::string* out) {
     if (path == "-") {
         out->assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
         return true;
+    }
+    std::error_code ignored;
+    if (std::filesystem::is_directory(path, ignored)) {
+        // A directory opens as a stream on Linux, and reading it throws.
+        errno = EISDIR;
+        return false;
     }
     std::ifstream file(path, std::ios::binary);
     if (!file) return false;

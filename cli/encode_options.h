@@ -17,7 +17,8 @@ struct SymbolSettings {
     bool strict = false;
     bool micro = false;
     bool hibc = false;
-    int forcedMode = 0;  // 0 auto, 1 narrowest, 2 numeric, 3 alphanumeric, 4 byte
+    int forcedMode = 0;    // 0 auto, 1 narrowest, 2 numeric, 3 alphanumeric, 4 byte
+    bool optimal = false;  // --segmentation optimal: the division of fewest bits
 
     // The version word of the QR Code exports.
     int versionWord() const { return minVersion | (forcedMode << 8) | (strict ? 0x8000 : 0); }
@@ -26,7 +27,8 @@ struct SymbolSettings {
 // What reading one argument gave.
 enum class OptionRead { kTaken, kNotMine, kBad };
 
-// Reads the symbol option at argv[*i] (--level, --min-version, --strict, --micro, --hibc, --mode),
+// Reads the symbol option at argv[*i] (--level, --min-version, --strict, --micro, --hibc, --mode,
+// --segmentation),
 // moving *i past its value. kBad leaves the reason in *error.
 OptionRead readSymbolOption(int argc, char** argv, int* i, SymbolSettings* settings, std::string* error);
 // Reads the image option at argv[*i] (-o, --format, --module-size, --dpi, --fg, --bg, --quiet-zone).

@@ -101,8 +101,7 @@ std::string symbolName(const qe::SymbolDecisions& decisions) {
     return "QR Code " + std::to_string(decisions.version) + "-" + kLevels[decisions.ecLevel];
 }
 
-void printSegmentsAndCapacity(const qe::SymbolDecisions& decisions, std::ostream& out) {
-    out << "Segments:\n";
+void printSegments(const qe::SymbolDecisions& decisions, std::ostream& out) {
     int index = 0;
     for (const qe::SegmentDecision& segment : decisions.segments) {
         std::string mode;
@@ -112,6 +111,9 @@ void printSegmentsAndCapacity(const qe::SymbolDecisions& decisions, std::ostream
             << rightAligned(segment.bits, 6) << " bits\n";
     }
     if (decisions.segments.empty()) out << "  (none)\n";
+}
+
+void printCapacity(const qe::SymbolDecisions& decisions, std::ostream& out) {
     const int percent = decisions.capacityBits > 0 ? 100 * decisions.segmentBits / decisions.capacityBits : 0;
     int blocks = 1;
     if (!decisions.micro) {
@@ -121,6 +123,33 @@ void printSegmentsAndCapacity(const qe::SymbolDecisions& decisions, std::ostream
     out << "Capacity: " << decisions.segmentBits << " of " << decisions.capacityBits << " data bits used ("
         << percent << "%); " << decisions.dataCodewords << " data and " << decisions.eccCodewords
         << " error correction codewords in " << blocks << (blocks == 1 ? " block\n" : " blocks\n");
+}
+
+// Both divisions of the data, the greedy one as the greedy encoder made it (greedyResult its result
+// code), and what the optimal one saves.
+void printBothDivisions(const qe::SymbolDecisions& greedy, std::int32_t greedyResult,
+                        const qe::SymbolDecisions& optimal, std::ostream& out) {
+    if (greedyResult == 0) {
+        out << "Greedy division (" << symbolName(greedy) << "):\n";
+    } else {
+        out << "Greedy division (" << QRCodeGetErrorMessage(greedyResult) << "):\n";
+    }
+    printSegments(greedy, out);
+    out << "  " << greedy.segmentBits << " bits\n";
+    out << "Optimal division (" << symbolName(optimal) << "):\n";
+    printSegments(optimal, out);
+    out << "  " << optimal.segmentBits << " bits\n";
+    if (greedyResult != 0) {
+        out << "Saved: the greedy division fits no symbol\n";
+        return;
+    }
+    out << "Saved: " << greedy.segmentBits - optimal.segmentBits << " bits; ";
+    if (optimal.version < greedy.version) {
+        out << "version " << (optimal.micro ? "M" : "") << greedy.version << " -> "
+            << (optimal.micro ? "M" : "") << optimal.version << "\n";
+    } else {
+        out << "the same version\n";
+    }
 }
 
 void printMasks(const qe::SymbolDecisions& decisions, std::ostream& out) {
@@ -206,13 +235,18 @@ int runExplain(int argc, char** argv) {
 
     qe::EncodeOptions options{settings.micro ? settings.minVersion : settings.versionWord(), settings.level,
                               -1};
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
+    auto record = [&](qe::Segmentation segmentation, kelvane2::IQrcodeResult** handle,
+                      qe::SymbolDecisions* decisions) {
+        return settings.micro ? qe::encodeMicroQrRecorded(bytes, static_cast<int>(text.size()), options,
+                                                          handle, decisions, segmentation)
+                              : qe::encodeQrRecorded(bytes, static_cast<int>(text.size()), options, handle,
+                                                     decisions, segmentation);
+    };
     qe::SymbolDecisions decisions;
     kelvane2::IQrcodeResult* handle = nullptr;
-    const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
-    const std::int32_t result =
-        settings.micro
-            ? qe::encodeMicroQrRecorded(bytes, static_cast<int>(text.size()), options, &handle, &decisions)
-            : qe::encodeQrRecorded(bytes, static_cast<int>(text.size()), options, &handle, &decisions);
+    const std::int32_t result = record(
+        settings.optimal ? qe::Segmentation::kOptimal : qe::Segmentation::kGreedy, &handle, &decisions);
     if (result != 0) {
         std::cerr << "qrkit: " << QRCodeGetErrorMessage(result) << "\n";
         return 1;
@@ -232,7 +266,17 @@ int runExplain(int argc, char** argv) {
     std::ostringstream out;
     out << "Symbol: " << symbolName(decisions) << ", " << decisions.width << " x " << decisions.width
         << " modules\n";
-    printSegmentsAndCapacity(decisions, out);
+    if (settings.optimal) {
+        qe::SymbolDecisions greedy;
+        kelvane2::IQrcodeResult* greedyHandle = nullptr;
+        const std::int32_t greedyResult = record(qe::Segmentation::kGreedy, &greedyHandle, &greedy);
+        if (greedyHandle != nullptr) greedyHandle->Release();
+        printBothDivisions(greedy, greedyResult, decisions, out);
+    } else {
+        out << "Segments:\n";
+        printSegments(decisions, out);
+    }
+    printCapacity(decisions, out);
     printMasks(decisions, out);
     if (decisions.overlayRows > 0) printOverlay(decisions, finished, out);
     std::cout << out.str();

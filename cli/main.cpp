@@ -28,7 +28,9 @@ const char* const kUsage =
   qrkit explain [options] DATA     what the encoder decides for DATA and why: segments, version and
                                    level with the capacity used, the mask scores, and how a center
                                    overlay falls on the error correction blocks (options: --level,
-                                   --min-version, --strict, --mode, --micro, --hibc, --file F)
+                                   --min-version, --strict, --mode, --segmentation, --micro, --hibc,
+                                   --file F); with --segmentation optimal both divisions of the
+                                   data and the bits saved
   qrkit batch [options] FILE       encode every record of FILE ('-' for standard input) into image
                                    files or a CSV of font strings, on all cores (see Batch options)
   qrkit --help
@@ -41,6 +43,9 @@ Encode options:
   --hibc                encode DATA as HIBC ('+', the data, its modulo-43 check character)
   --mode MODE           segmentation of plain data: auto (default), narrowest, numeric,
                         alphanumeric or byte
+  --segmentation S      how auto divides plain data into modes: greedy (default, the fixed
+                        rule every symbol so far was made with) or optimal (the fewest bits,
+                        Kanji included, on the smallest version; a reader gets the same data)
   --print WHAT          what to print: font (the font string, default), rows (module rows
                         of 0 and 1) or terminal (a picture drawn with half blocks)
   --separator SEP       separator between font string lines (default a line feed);
@@ -60,8 +65,8 @@ Encode options:
                         message; auto takes the fewest that each fit --min-version (else 40).
                         Writes N font strings, or N files when -o names them with {n}
 
-Batch options (and --level, --min-version, --strict, --micro, --hibc, --mode, --format,
---module-size, --dpi, --fg, --bg, --quiet-zone as for encode):
+Batch options (and --level, --min-version, --strict, --micro, --hibc, --mode, --segmentation,
+--format, --module-size, --dpi, --fg, --bg, --quiet-zone as for encode):
   --column N|NAME       read FILE as CSV and take column N (from 1) or the column headed NAME
   --header              the CSV's first row is a header (implied by --column NAME)
   -o PATTERN            one image file per record; {n} the record number, {line} its line,
@@ -90,6 +95,7 @@ Examples:
   qrkit batch --csv fonts.csv serials.txt
   qrkit encode --level H --print terminal "https://example.com"
   qrkit encode --min-version 5 --strict --print rows 12345
+  qrkit explain --segmentation optimal "https://example.com/item/123456789012"
   qrkit encode --separator '\r\n' --file address.txt
   echo -n "from stdin" | qrkit encode -
 )";

@@ -97,6 +97,7 @@ TEST(Tool, FailuresPrintTheLibrarysMessage) {
         {"bad level", "encode --level X 1", 2, "--level"},
         {"no data", "encode", 2, "no data"},
         {"missing file", "encode --file /nonexistent/qrkit", 1, "cannot read"},
+        {"a directory as the file", "encode --file /", 1, "cannot read /: Is a directory"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
