@@ -11,6 +11,7 @@
 
 #include "encoder/explain.h"
 #include "encoder/micro_input.h"
+#include "encoder/optimal_segmentation.h"
 #include "encoder/qrinput.h"
 #include "encoder/tables.h"
 #include "qrkit/qrkit.h"
@@ -268,6 +269,22 @@ int optimalVersion(const std::string& data, int level, bool micro) {
     return input.dataBitString(stream) ? input.version : 0;
 }
 
+// True when the optimal segmentation fits data into version or a smaller one. QR Code data without
+// escapes is one plain run: it fits when its division for the version's count fields does (a smaller
+// version holds less); the edge test then checks the version the export chooses.
+bool fitsVersion(const std::string& data, int version, int level, bool micro) {
+    if (micro) {
+        const int found = optimalVersion(data, level, true);
+        return found != 0 && found <= version;
+    }
+    kelvane2::qrencode::PlainRun run;
+    run.bytes.assign(data.begin(), data.end());
+    run.kanji = true;
+    const kelvane2::qrencode::RunDivision division =
+        kelvane2::qrencode::divideRun(run, kelvane2::qrencode::qrModeHeaders(version));
+    return division.bits <= 8LL * kelvane2::qrencode::QrTables::dataCodewords(version, level);
+}
+
 // The longest prefix of text that the optimal segmentation fits into version (or a smaller one), at
 // least from (which fits). No character takes fewer than 10/3 bits.
 std::size_t longestPrefix(const std::string& text, int version, int level, bool micro, std::size_t from = 0) {
@@ -277,8 +294,7 @@ std::size_t longestPrefix(const std::string& text, int version, int level, bool 
     std::size_t high = std::min(text.size() + 1, static_cast<std::size_t>(3 * capacity / 10 + 2));
     while (high - low > 1) {
         const std::size_t middle = (low + high) / 2;
-        const int found = optimalVersion(text.substr(0, middle), level, micro);
-        if (found != 0 && found <= version) {
+        if (fitsVersion(text.substr(0, middle), version, level, micro)) {
             low = middle;
         } else {
             high = middle;
