@@ -43,9 +43,10 @@ Encode options:
   --hibc                encode DATA as HIBC ('+', the data, its modulo-43 check character)
   --mode MODE           segmentation of plain data: auto (default), narrowest, numeric,
                         alphanumeric or byte
-  --segmentation S      how auto divides plain data into modes: greedy (default, the fixed
-                        rule every symbol so far was made with) or optimal (the fewest bits,
-                        Kanji included, on the smallest version; a reader gets the same data)
+  --segmentation S      how auto divides plain data into modes: greedy (default, a fixed
+                        look-ahead rule: the symbols of QRCodeEncode) or optimal (the fewest
+                        bits, Kanji included, on the smallest version; a reader gets the same
+                        data: QRCodeEncodeOptimal)
   --print WHAT          what to print: font (the font string, default), rows (module rows
                         of 0 and 1) or terminal (a picture drawn with half blocks)
   --separator SEP       separator between font string lines (default a line feed);
