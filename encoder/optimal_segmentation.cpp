@@ -10,7 +10,6 @@
 #include "encoder/optimal_segmentation.h"
 
 #include <algorithm>
-#include <cassert>
 #include <climits>
 #include <cstddef>
 

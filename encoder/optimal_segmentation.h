@@ -8,7 +8,8 @@
 // - A reader returns exactly the bytes it returns for the greedy symbol of the same input. After an
 //   FNC1 marker a '%' of alphanumeric data reads as the group separator 0x1D and "%%" as '%'; the run's
 //   bytes are first read back from its greedy segments, and the division then writes a '%' as "%%" in
-//   alphanumeric data (or as '%' in byte data) and a group separator as '%' (or as 0x1D in byte data).
+//   alphanumeric data (or as '%' in byte data) and a group separator as '%' (or as 0x1D in byte data),
+//   never a separator's '%' right before another '%' of its segment (the two would read as one '%').
 // - A forced mode (bits 8-10 of the version word) leaves the segments as the forced mode makes them;
 //   the version is still the smallest that holds them.
 // - Kanji mode takes a pair of plain bytes only where a reader reads plain bytes as Shift JIS: no ECI
