@@ -1,5 +1,7 @@
 #include "cli/encode_options.h"
 
+#include "encoder/hibc.h"
+
 namespace qrkit_cli {
 
 std::string checkSymbolSettings(const SymbolSettings& settings) {
@@ -13,6 +15,17 @@ std::string checkSymbolSettings(const SymbolSettings& settings) {
 }
 
 std::int32_t encodeSymbol(const std::string& input, const SymbolSettings& settings, QRCODE_RESULT* out) {
+    if (settings.optimal) {
+        if (settings.micro)
+            return MicroQRCodeEncodeOptimal(input.c_str(), settings.minVersion, settings.level, out);
+        if (settings.hibc) {
+            namespace qe = kelvane2::qrencode;
+            return qe::encodeHibc(input.c_str(),
+                                  qe::EncodeOptions{settings.versionWord(), settings.level, -1}, out,
+                                  qe::Segmentation::kOptimal);
+        }
+        return QRCodeEncodeOptimal(input.c_str(), settings.versionWord(), settings.level, out);
+    }
     if (settings.micro) return MicroQRCodeEncode(input.c_str(), settings.minVersion, settings.level, out);
     if (settings.hibc) return HIBC_QRCodeEncode(input.c_str(), settings.versionWord(), settings.level, out);
     return QRCodeEncode(input.c_str(), settings.versionWord(), settings.level, out);

@@ -16,7 +16,8 @@ struct SymbolSettings {
     bool strict = false;
     bool micro = false;
     bool hibc = false;
-    int forcedMode = 0;  // 0 auto, 1 narrowest, 2 numeric, 3 alphanumeric, 4 byte
+    int forcedMode = 0;    // 0 auto, 1 narrowest, 2 numeric, 3 alphanumeric, 4 byte
+    bool optimal = false;  // --segmentation optimal: the division of fewest bits
 
     // The version word of the QR Code exports.
     int versionWord() const { return minVersion | (forcedMode << 8) | (strict ? 0x8000 : 0); }
@@ -26,7 +27,8 @@ struct SymbolSettings {
 std::string checkSymbolSettings(const SymbolSettings& settings);
 
 // Encodes input (the input language; no zero byte) as the settings say: QR Code, Micro QR Code or
-// HIBC. Returns the library's result code, with the handle in *out on success.
+// HIBC, divided into modes greedily (the exports' rule) or with the fewest bits. Returns the library's result
+// code, with the handle in *out on success.
 std::int32_t encodeSymbol(const std::string& input, const SymbolSettings& settings, QRCODE_RESULT* out);
 
 }  // namespace qrkit_cli

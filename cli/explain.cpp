@@ -104,8 +104,7 @@ std::string symbolName(const qe::SymbolDecisions& decisions) {
     return "QR Code " + std::to_string(decisions.version) + "-" + kLevels[decisions.ecLevel];
 }
 
-void printSegmentsAndCapacity(const qe::SymbolDecisions& decisions, std::ostream& out) {
-    out << "Segments:\n";
+void printSegments(const qe::SymbolDecisions& decisions, std::ostream& out) {
     int index = 0;
     for (const qe::SegmentDecision& segment : decisions.segments) {
         std::string mode;
@@ -115,6 +114,9 @@ void printSegmentsAndCapacity(const qe::SymbolDecisions& decisions, std::ostream
             << rightAligned(segment.bits, 6) << " bits\n";
     }
     if (decisions.segments.empty()) out << "  (none)\n";
+}
+
+void printCapacity(const qe::SymbolDecisions& decisions, std::ostream& out) {
     const int percent = decisions.capacityBits > 0 ? 100 * decisions.segmentBits / decisions.capacityBits : 0;
     int blocks = 1;
     if (!decisions.micro) {
@@ -124,6 +126,33 @@ void printSegmentsAndCapacity(const qe::SymbolDecisions& decisions, std::ostream
     out << "Capacity: " << decisions.segmentBits << " of " << decisions.capacityBits << " data bits used ("
         << percent << "%); " << decisions.dataCodewords << " data and " << decisions.eccCodewords
         << " error correction codewords in " << blocks << (blocks == 1 ? " block\n" : " blocks\n");
+}
+
+// Both divisions of the data, the greedy one as the greedy encoder made it (greedyResult its result
+// code), and what the optimal one saves.
+void printBothDivisions(const qe::SymbolDecisions& greedy, std::int32_t greedyResult,
+                        const qe::SymbolDecisions& optimal, std::ostream& out) {
+    if (greedyResult == 0) {
+        out << "Greedy division (" << symbolName(greedy) << "):\n";
+    } else {
+        out << "Greedy division (" << QRCodeGetErrorMessage(greedyResult) << "):\n";
+    }
+    printSegments(greedy, out);
+    out << "  " << greedy.segmentBits << " bits\n";
+    out << "Optimal division (" << symbolName(optimal) << "):\n";
+    printSegments(optimal, out);
+    out << "  " << optimal.segmentBits << " bits\n";
+    if (greedyResult != 0) {
+        out << "Saved: the greedy division fits no symbol\n";
+        return;
+    }
+    out << "Saved: " << greedy.segmentBits - optimal.segmentBits << " bits; ";
+    if (optimal.version < greedy.version) {
+        out << "version " << (optimal.micro ? "M" : "") << greedy.version << " -> "
+            << (optimal.micro ? "M" : "") << optimal.version << "\n";
+    } else {
+        out << "the same version\n";
+    }
 }
 
 void printMasks(const qe::SymbolDecisions& decisions, std::ostream& out) {
@@ -189,14 +218,18 @@ int runExplain(int argc, char** argv) {
 
     const qe::EncodeOptions encodeOptions{settings.micro ? settings.minVersion : settings.versionWord(),
                                           settings.level, -1};
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
+    auto record = [&](qe::Segmentation segmentation, kelvane2::IQrcodeResult** made,
+                      qe::SymbolDecisions* decided) {
+        return settings.micro ? qe::encodeMicroQrRecorded(bytes, static_cast<int>(text.size()), encodeOptions,
+                                                          made, decided, segmentation)
+                              : qe::encodeQrRecorded(bytes, static_cast<int>(text.size()), encodeOptions,
+                                                     made, decided, segmentation);
+    };
     qe::SymbolDecisions decisions;
     kelvane2::IQrcodeResult* handle = nullptr;
-    const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
-    const std::int32_t result =
-        settings.micro
-            ? qe::encodeMicroQrRecorded(bytes, static_cast<int>(text.size()), encodeOptions, &handle,
-                                        &decisions)
-            : qe::encodeQrRecorded(bytes, static_cast<int>(text.size()), encodeOptions, &handle, &decisions);
+    const std::int32_t result = record(
+        settings.optimal ? qe::Segmentation::kOptimal : qe::Segmentation::kGreedy, &handle, &decisions);
     if (result != 0) return failure(kExitData, encodeFailureMessage(result, text, settings, false));
     std::vector<std::uint8_t> finished(static_cast<std::size_t>(decisions.width) * decisions.width);
     kelvane2::I2DBitPattern* pattern = nullptr;
@@ -212,7 +245,17 @@ int runExplain(int argc, char** argv) {
 
     out << "Symbol: " << symbolName(decisions) << ", " << decisions.width << " x " << decisions.width
         << " modules\n";
-    printSegmentsAndCapacity(decisions, out);
+    if (settings.optimal) {
+        qe::SymbolDecisions greedy;
+        kelvane2::IQrcodeResult* greedyHandle = nullptr;
+        const std::int32_t greedyResult = record(qe::Segmentation::kGreedy, &greedyHandle, &greedy);
+        if (greedyHandle != nullptr) greedyHandle->Release();
+        printBothDivisions(greedy, greedyResult, decisions, out);
+    } else {
+        out << "Segments:\n";
+        printSegments(decisions, out);
+    }
+    printCapacity(decisions, out);
     printMasks(decisions, out);
     if (decisions.overlayRows > 0) printOverlay(decisions, finished, out);
     return writeStandardOutput(out.str(), &error) ? kExitOk : failure(kExitIo, error);

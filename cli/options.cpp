@@ -174,6 +174,17 @@ const OptionRow kOptions[] = {
          }
          return bad(e, "--mode takes auto, narrowest, numeric, alphanumeric or byte", v);
      }},
+    {"segmentation", 0, "greedy|optimal", kSymbolCommands, kSymbolGroup,
+     "how auto divides plain data into modes: greedy (default, a fixed look-ahead rule: the symbols of "
+     "QRCodeEncode) or optimal (the fewest bits, Kanji included, on the smallest version; a reader gets "
+     "the same data: QRCodeEncodeOptimal). explain --segmentation optimal prints both divisions and the "
+     "bits saved",
+     [](ToolOptions& o, const std::string& v, std::string* e) {
+         const std::string name = lowered(v);
+         if (name != "greedy" && name != "optimal")
+             return bad(e, "--segmentation takes greedy or optimal", v);
+         return (o.symbol.optimal = name == "optimal"), true;
+     }},
 
     // Output
     {"print", 0, "font|rows|terminal|html", kEncode, kOutputGroup,

@@ -38,13 +38,14 @@ void recordMicroInput(const MQRInput& input, SymbolDecisions* decisions) {
 
 // The driver; decisions, when not null, receives what it decided.
 std::int32_t encodeMicroSymbol(const std::uint8_t* data, int length, const EncodeOptions& options,
-                               IQrcodeResult** out, SymbolDecisions* decisions) {
+                               IQrcodeResult** out, SymbolDecisions* decisions, Segmentation segmentation) {
     const int requested = std::clamp(options.version, 0, 4);
     const int level = std::clamp(options.ecLevel, 0, 3);
     int mask = std::clamp(options.mask, -1, 7);
     if (mask > 3) mask = -1;  // Micro QR Code has four masks; anything above asks for the automatic choice
 
     MQRInput input(requested, level);
+    input.optimalSegmentation = segmentation == Segmentation::kOptimal;
     if (int error = input.parse(data, length)) return failureCode(error);
     BitString bits;
     const bool settled = input.dataBitString(bits);
@@ -80,11 +81,11 @@ std::int32_t encodeMicroSymbol(const std::uint8_t* data, int length, const Encod
 }  // namespace
 
 std::int32_t encodeMicroQr(const std::uint8_t* data, int length, const EncodeOptions& options,
-                           IQrcodeResult** out) {
+                           IQrcodeResult** out, Segmentation segmentation) {
     if (out == nullptr || data == nullptr) return kNullPointerResult;
     *out = nullptr;
     try {
-        return encodeMicroSymbol(data, length, options, out, nullptr);
+        return encodeMicroSymbol(data, length, options, out, nullptr, segmentation);
     } catch (...) {
         if (*out != nullptr) {
             (*out)->Release();
@@ -95,13 +96,14 @@ std::int32_t encodeMicroQr(const std::uint8_t* data, int length, const EncodeOpt
 }
 
 std::int32_t encodeMicroQrRecorded(const std::uint8_t* data, int length, const EncodeOptions& options,
-                                   IQrcodeResult** out, SymbolDecisions* decisions) {
+                                   IQrcodeResult** out, SymbolDecisions* decisions,
+                                   Segmentation segmentation) {
     if (out == nullptr || data == nullptr || decisions == nullptr) return kNullPointerResult;
     *out = nullptr;
     *decisions = SymbolDecisions();
     decisions->micro = true;
     try {
-        return encodeMicroSymbol(data, length, options, out, decisions);
+        return encodeMicroSymbol(data, length, options, out, decisions, segmentation);
     } catch (...) {
         if (*out != nullptr) {
             (*out)->Release();

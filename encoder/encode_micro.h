@@ -13,7 +13,7 @@ namespace kelvane2::qrencode {
 // automatic choice. Returns 0 with the IQrcodeResult view (one reference) in *out, or a failure code
 // with *out null. Never throws: memory exhaustion gives kOutOfMemoryResult.
 std::int32_t encodeMicroQr(const std::uint8_t* data, int length, const EncodeOptions& options,
-                           IQrcodeResult** out);
+                           IQrcodeResult** out, Segmentation segmentation = Segmentation::kGreedy);
 
 }  // namespace kelvane2::qrencode
 

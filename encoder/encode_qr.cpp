@@ -98,11 +98,12 @@ void recordOverlay(const QRInput& input, int width, SymbolDecisions* decisions) 
 
 // The driver; decisions, when not null, receives what it decided.
 std::int32_t runEncode(const std::uint8_t* data, int length, const EncodeOptions& options,
-                       IQrcodeResult** out, SymbolDecisions* decisions) {
+                       IQrcodeResult** out, SymbolDecisions* decisions, Segmentation segmentation) {
     const ClampedOptions clamped = clampOptions(options);
 
     // Input language to segments.
     QRInput input(clamped.version, clamped.forcedMode, clamped.ecLevel);
+    input.optimalSegmentation = segmentation == Segmentation::kOptimal;
     const int parseError = input.parse(data, length);
     if (parseError != 0) return failureCode(parseError);
 
@@ -162,14 +163,14 @@ std::int32_t runEncode(const std::uint8_t* data, int length, const EncodeOptions
 
 }  // namespace
 
-std::int32_t encodeQr(const std::uint8_t* data, int length, const EncodeOptions& options,
-                      IQrcodeResult** out) {
+std::int32_t encodeQr(const std::uint8_t* data, int length, const EncodeOptions& options, IQrcodeResult** out,
+                      Segmentation segmentation) {
     if (out == nullptr) return kNullPointerResult;
     *out = nullptr;
     if (data == nullptr && length > 0) return kNullPointerResult;
     if (length < 0) length = 0;
     try {
-        return runEncode(data, length, options, out, nullptr);
+        return runEncode(data, length, options, out, nullptr, segmentation);
     } catch (...) {
         // Memory exhaustion (or any other failure of an allocation) on any step; every object made so
         // far has been released by its owner.
@@ -179,14 +180,14 @@ std::int32_t encodeQr(const std::uint8_t* data, int length, const EncodeOptions&
 }
 
 std::int32_t encodeQrRecorded(const std::uint8_t* data, int length, const EncodeOptions& options,
-                              IQrcodeResult** out, SymbolDecisions* decisions) {
+                              IQrcodeResult** out, SymbolDecisions* decisions, Segmentation segmentation) {
     if (out == nullptr || decisions == nullptr) return kNullPointerResult;
     *out = nullptr;
     *decisions = SymbolDecisions();
     if (data == nullptr && length > 0) return kNullPointerResult;
     if (length < 0) length = 0;
     try {
-        return runEncode(data, length, options, out, decisions);
+        return runEncode(data, length, options, out, decisions, segmentation);
     } catch (...) {
         *out = nullptr;
         return kOutOfMemoryResult;

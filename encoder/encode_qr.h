@@ -19,11 +19,16 @@ struct EncodeOptions {
     std::int32_t mask;     // -1 automatic, else 0-7 (clamped by the driver)
 };
 
+// How plain runs of data become segments: the automatic (greedy) division of encoder/segmentation.cpp,
+// or the division with the fewest bits and the smallest version that holds it
+// (encoder/optimal_segmentation.h).
+enum class Segmentation { kGreedy, kOptimal };
+
 // Parses data (length bytes, no terminator needed) and builds a finished QR Code symbol. Returns 0 with
 // the IQrcodeResult view (one reference) in *out, or a failure code with *out null. Never throws:
 // memory exhaustion gives kOutOfMemoryResult.
-std::int32_t encodeQr(const std::uint8_t* data, int length, const EncodeOptions& options,
-                      IQrcodeResult** out);
+std::int32_t encodeQr(const std::uint8_t* data, int length, const EncodeOptions& options, IQrcodeResult** out,
+                      Segmentation segmentation = Segmentation::kGreedy);
 
 // UTF-16 code units (up to the first 0) to input bytes: one byte per unit when every unit is 1-255,
 // else EF BB BF followed by UTF-8. A high surrogate pairs only with a following low surrogate; any

@@ -48,10 +48,12 @@ struct SymbolDecisions {
 // encodeQr, recording what it decided into *decisions (not null). On failure decisions holds what was
 // settled before the failure.
 std::int32_t encodeQrRecorded(const std::uint8_t* data, int length, const EncodeOptions& options,
-                              IQrcodeResult** out, SymbolDecisions* decisions);
+                              IQrcodeResult** out, SymbolDecisions* decisions,
+                              Segmentation segmentation = Segmentation::kGreedy);
 // encodeMicroQr, recording what it decided (no overlay).
 std::int32_t encodeMicroQrRecorded(const std::uint8_t* data, int length, const EncodeOptions& options,
-                                   IQrcodeResult** out, SymbolDecisions* decisions);
+                                   IQrcodeResult** out, SymbolDecisions* decisions,
+                                   Segmentation segmentation = Segmentation::kGreedy);
 
 // The codewords a block can correct as errors: half its error correction codewords, less the
 // misdecode protection codewords the standard reserves in the smallest symbols (3 for 1-L, 2 for 1-M

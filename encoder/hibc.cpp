@@ -52,7 +52,8 @@ int formatHibc(char* text, char* output, int* capacity) {
     return 0;
 }
 
-std::int32_t encodeHibc(const char* data, const EncodeOptions& options, IQrcodeResult** out) {
+std::int32_t encodeHibc(const char* data, const EncodeOptions& options, IQrcodeResult** out,
+                        Segmentation segmentation) {
     if (data == nullptr || out == nullptr) return kNullPointerResult;
     const std::size_t length = std::strlen(data);
     if (length > static_cast<std::size_t>(kHibcInputLimit)) return failureCode(kErrInputTooLong);
@@ -61,7 +62,8 @@ std::int32_t encodeHibc(const char* data, const EncodeOptions& options, IQrcodeR
     std::memcpy(work, data, length + 1);
     int capacity = sizeof formatted;
     if (formatHibc(work, formatted, &capacity) != 0) return failureCode(kErrInputTooLong);
-    return encodeQr(reinterpret_cast<const std::uint8_t*>(formatted), capacity - 1, options, out);
+    return encodeQr(reinterpret_cast<const std::uint8_t*>(formatted), capacity - 1, options, out,
+                    segmentation);
 }
 
 std::uint8_t computeParity(const std::uint8_t* data, int length) {

@@ -21,7 +21,8 @@ int formatHibc(char* text, char* output, int* capacity);
 
 // Formats data (NUL-terminated) and encodes it with encodeQr. Every formatting failure, and data over
 // 100 bytes, gives 0x80520005 without writing *out.
-std::int32_t encodeHibc(const char* data, const EncodeOptions& options, IQrcodeResult** out);
+std::int32_t encodeHibc(const char* data, const EncodeOptions& options, IQrcodeResult** out,
+                        Segmentation segmentation = Segmentation::kGreedy);
 
 // The XOR of the data bytes of every character segment (numeric, alphanumeric, byte, Kanji) the input
 // language yields for data; escapes count by the bytes they produce. A parse error leaves the parity

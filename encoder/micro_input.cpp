@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "encoder/optimal_segmentation.h"
 #include "encoder/tables.h"
 
 namespace kelvane2::qrencode {
@@ -56,7 +57,12 @@ int MQRInput::encodeAllSegments(int microVersion) {
     return total;
 }
 
+int highestMicroLevel(int version) {
+    return kHighestMicroLevel[version];
+}
+
 bool MQRInput::fitMicroVersion() {
+    if (optimalSegmentation) return fitOptimalMicroVersion(*this);
     for (int candidate = version == 0 ? 1 : version; candidate <= 4; ++candidate) {
         int bits = encodeAllSegments(candidate);
         if (bits < 0) continue;

@@ -11,6 +11,8 @@ namespace kelvane2::qrencode {
 
 // The bits of one segment for Micro version 1-4 (M1-M4); -1 when the version cannot carry the mode.
 int encodeMicroSegment(InputSegment& segment, int version);
+// The highest level Micro version 1-4 offers: M1 error detection only (0), M2 and M3 M (1), M4 Q (2).
+int highestMicroLevel(int version);
 
 class MQRInput : public QRInput {
   public:

@@ -85,6 +85,9 @@ class QRInput {
     int version;
     int forcedMode;
     int ecLevel;
+    // Divide plain runs with the fewest bits and take the smallest version that holds them
+    // (encoder/optimal_segmentation.h) instead of the automatic division; false by default.
+    bool optimalSegmentation = false;
     std::vector<InputSegment> segments;
     // Overlay bitmap given in the input (one reference held), or null.
     I2DBitPattern* overlay = nullptr;

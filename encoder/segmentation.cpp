@@ -2,6 +2,7 @@
 #include <climits>
 
 #include "encoder/input_detail.h"
+#include "encoder/optimal_segmentation.h"
 #include "encoder/qrinput.h"
 #include "encoder/result_codes.h"
 #include "encoder/tables.h"
@@ -164,6 +165,7 @@ int QRInput::lowerBoundVersion() {
 }
 
 bool QRInput::settleVersion() {
+    if (optimalSegmentation) return settleOptimalVersion(*this);
     int estimate = lowerBoundVersion();
     if (estimate > version) version = estimate;
     for (;;) {

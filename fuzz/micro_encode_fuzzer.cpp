@@ -1,7 +1,8 @@
-// Micro QR Code encode exports (MicroQRCodeEncode, MicroQRCodeEncode2) with fuzzed version words, levels
-// and data in the Micro subset of the input language.
+// Micro QR Code encode exports (MicroQRCodeEncode, MicroQRCodeEncode2, and MicroQRCodeEncodeOptimal
+// beside MicroQRCodeEncode) with fuzzed version words, levels and data in the Micro subset of the input
+// language.
 // Input: 1 byte version selector, 4 bytes version word, 1 byte level selector, 4 bytes level, 1 byte
-// export choice, then the data (up to its first 0 byte).
+// export choice (bit 4: also the optimal export), then the data (up to its first 0 byte).
 #include <string>
 
 #include "encoder/micro_input.h"
@@ -11,6 +12,35 @@
 #include "qrkit/qrkit.h"
 
 using namespace qrkit_fuzz;
+
+namespace {
+
+// The optimal export beside MicroQRCodeEncode's result (code, handle): the same failures other than
+// "Input is too long", a symbol wherever the greedy export makes one, never of a larger version, read
+// back as the same bytes.
+void checkOptimal(const std::uint8_t* input, std::size_t size, const std::string& data, int versionWord,
+                  int level, std::int32_t code, QRCODE_RESULT greedy) {
+    QRCODE_RESULT handle = reinterpret_cast<QRCODE_RESULT>(&handle);  // must be overwritten
+    const std::int32_t optimal = MicroQRCodeEncodeOptimal(data.c_str(), versionWord, level, &handle);
+    FUZZ_CHECK((optimal == 0) == (handle != nullptr), "optimal: handle and result code disagree");
+    const std::int32_t tooLong = kelvane2::failureCode(kelvane2::kErrInputTooLong);
+    if (code != 0 && code != tooLong) FUZZ_CHECK(optimal == code, "optimal: another failure");
+    if (code == 0) FUZZ_CHECK(optimal == 0, "optimal: no symbol where the greedy export makes one");
+    if (optimal != 0) {
+        FUZZ_CHECK(optimal == code, "optimal: another failure");
+        return;
+    }
+    checkMicroSymbol(handle);
+    if (greedy != nullptr) {
+        FUZZ_CHECK(QRCodeResultGetVersion(handle) <= QRCodeResultGetVersion(greedy),
+                   "optimal: larger version");
+    }
+    std::string bytes;
+    if (expectedMicroBytes(data, bytes) && sampled(input, size, 3)) checkDecodesTo(handle, bytes, true);
+    FUZZ_CHECK(DestroyQRCodeEncodeResult(handle) == 0, "optimal: references left");
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t size) {
     InputReader reader(input, size);
@@ -35,6 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t siz
             parsed.parse(reinterpret_cast<const std::uint8_t*>(data.data()), static_cast<int>(data.size()));
         if (parseError != 0)
             FUZZ_CHECK(code == kelvane2::failureCode(parseError), "parse error not passed on");
+        if ((choice & 0x10) != 0) checkOptimal(input, size, data, versionWord, level, code, handle);
     }
     if (handle == nullptr) return 0;
 

@@ -1,7 +1,8 @@
-// QR Code encode exports (QRCodeEncode, QRCodeEncode2, QRCodeEncode2W) with fuzzed version words,
-// levels and data in the input language.
-// Input: 4 bytes version word, 1 byte level selector, 4 bytes level, 1 byte export choice, then the
-// data (up to its first 0 byte; for the wide export, pairs of bytes as UTF-16 units).
+// QR Code encode exports (QRCodeEncode, QRCodeEncode2, QRCodeEncode2W, and QRCodeEncodeOptimal beside
+// QRCodeEncode) with fuzzed version words, levels and data in the input language.
+// Input: 4 bytes version word, 1 byte level selector, 4 bytes level, 1 byte export choice (bit 4: also
+// the optimal export), then the data (up to its first 0 byte; for the wide export, pairs of bytes as
+// UTF-16 units).
 #include <string>
 
 #include "encoder/encode_qr.h"
@@ -11,6 +12,38 @@
 #include "qrkit/qrkit.h"
 
 using namespace qrkit_fuzz;
+
+namespace {
+
+// The optimal export beside QRCodeEncode's result (code, handle): the same result wherever the greedy
+// export fails other than by "Input is too long", a symbol wherever it makes one, never of a larger
+// version, read back as the same bytes.
+void checkOptimal(const std::uint8_t* input, std::size_t size, const std::string& data, int versionWord,
+                  int level, std::int32_t code, QRCODE_RESULT greedy) {
+    QRCODE_RESULT handle = reinterpret_cast<QRCODE_RESULT>(&handle);  // must be overwritten
+    const std::int32_t optimal = QRCodeEncodeOptimal(data.c_str(), versionWord, level, &handle);
+    FUZZ_CHECK((optimal == 0) == (handle != nullptr), "optimal: handle and result code disagree");
+    const std::int32_t tooLong = kelvane2::failureCode(kelvane2::kErrInputTooLong);
+    if (code != 0 && code != tooLong) FUZZ_CHECK(optimal == code, "optimal: another failure");
+    if (code == 0) FUZZ_CHECK(optimal == 0, "optimal: no symbol where the greedy export makes one");
+    if (optimal != 0) {
+        FUZZ_CHECK(optimal == code, "optimal: another failure");
+        return;
+    }
+    if (greedy != nullptr) {
+        FUZZ_CHECK(QRCodeResultGetVersion(handle) <= QRCodeResultGetVersion(greedy),
+                   "optimal: larger version");
+    }
+    std::string bytes;
+    const int clampedLevel = level < 0 ? 0 : (level > 3 ? 3 : level);
+    if (expectedQrBytes(data, versionWord, level, bytes)) {
+        checkQrSymbol(handle, clampedLevel);
+        if (sampled(input, size, 4)) checkDecodesTo(handle, bytes, false);
+    }
+    FUZZ_CHECK(DestroyQRCodeEncodeResult(handle) == 0, "optimal: references left");
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t size) {
     InputReader reader(input, size);
@@ -66,6 +99,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t siz
         if (parseError != 0)
             FUZZ_CHECK(code == kelvane2::failureCode(parseError), "parse error not passed on");
     }
+    if (choice % 4 != 2 && (choice & 0x10) != 0)
+        checkOptimal(input, size, data, versionWord, level, code, handle);
     if (handle == nullptr) return 0;
 
     // The version: at least the one asked for, at most it when strict.

@@ -16,16 +16,32 @@ using kelvane2::qrencode::EncodeOptions;
 
 namespace {
 
+using kelvane2::qrencode::Segmentation;
+
 // Runs the QR Code driver on length bytes with the options of an export (automatic mask).
 std::int32_t encodeBytes(const char* data, std::size_t length, int versionWord, int ecLevel,
-                         IQrcodeResult** out) {
+                         IQrcodeResult** out, Segmentation segmentation = Segmentation::kGreedy) {
     if (length > static_cast<std::size_t>(INT_MAX)) {
         *out = nullptr;
         return kelvane2::failureCode(kelvane2::kErrInputTooLong);
     }
     const EncodeOptions options{versionWord, ecLevel, -1};
     return kelvane2::qrencode::encodeQr(reinterpret_cast<const std::uint8_t*>(data), static_cast<int>(length),
-                                        options, out);
+                                        options, out, segmentation);
+}
+
+// Runs the Micro QR Code driver on a NUL-terminated string with the options of an export.
+std::int32_t encodeMicroText(const char* data, int versionWord, int ecLevel, IQrcodeResult** out,
+                             Segmentation segmentation) {
+    if (data == nullptr || out == nullptr) return kelvane2::kNullPointerResult;
+    const std::size_t length = std::strlen(data);
+    if (length > static_cast<std::size_t>(INT_MAX)) {
+        *out = nullptr;
+        return kelvane2::failureCode(kelvane2::kErrInputTooLong);
+    }
+    const EncodeOptions options{versionWord, ecLevel, -1};
+    return kelvane2::qrencode::encodeMicroQr(reinterpret_cast<const std::uint8_t*>(data),
+                                             static_cast<int>(length), options, out, segmentation);
 }
 
 }  // namespace
@@ -60,21 +76,24 @@ QRKIT_API QRCODE_RESULT QRKIT_CALL QRCodeEncode2W(const qrkit_char16* data, int 
 
 QRKIT_API int32_t QRKIT_CALL MicroQRCodeEncode(const char* data, int versionWord, int ecLevel,
                                                QRCODE_RESULT* out) {
-    if (data == nullptr || out == nullptr) return kelvane2::kNullPointerResult;
-    const std::size_t length = std::strlen(data);
-    if (length > static_cast<std::size_t>(INT_MAX)) {
-        *out = nullptr;
-        return kelvane2::failureCode(kelvane2::kErrInputTooLong);
-    }
-    const EncodeOptions options{versionWord, ecLevel, -1};
-    return kelvane2::qrencode::encodeMicroQr(reinterpret_cast<const std::uint8_t*>(data),
-                                             static_cast<int>(length), options, out);
+    return encodeMicroText(data, versionWord, ecLevel, out, Segmentation::kGreedy);
 }
 
 QRKIT_API QRCODE_RESULT QRKIT_CALL MicroQRCodeEncode2(const char* data, int versionWord, int ecLevel) {
     IQrcodeResult* handle = nullptr;
     if (MicroQRCodeEncode(data, versionWord, ecLevel, &handle) < 0) return nullptr;
     return handle;
+}
+
+QRKIT_API int32_t QRKIT_CALL QRCodeEncodeOptimal(const char* data, int versionWord, int ecLevel,
+                                                 QRCODE_RESULT* out) {
+    if (data == nullptr || out == nullptr) return kelvane2::kNullPointerResult;
+    return encodeBytes(data, std::strlen(data), versionWord, ecLevel, out, Segmentation::kOptimal);
+}
+
+QRKIT_API int32_t QRKIT_CALL MicroQRCodeEncodeOptimal(const char* data, int versionWord, int ecLevel,
+                                                      QRCODE_RESULT* out) {
+    return encodeMicroText(data, versionWord, ecLevel, out, Segmentation::kOptimal);
 }
 
 QRKIT_API int32_t QRKIT_CALL HIBC_QRCodeEncode(const char* data, int versionWord, int ecLevel,

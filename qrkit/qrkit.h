@@ -113,6 +113,33 @@ QRKIT_API int32_t QRKIT_CALL MicroQRCodeEncode(const char* data, int versionWord
 /* As MicroQRCodeEncode; returns the new handle, or null on any failure. */
 QRKIT_API QRCODE_RESULT QRKIT_CALL MicroQRCodeEncode2(const char* data, int versionWord, int ecLevel);
 
+/* ---- Encoding with the fewest bits ----------------------------------------------------------------
+ *
+ * The encode functions above divide each run of plain data into numeric, alphanumeric and byte
+ * segments by a fixed greedy rule, and their symbols stay exactly as they are. These functions take the
+ * same arguments and the same input language but divide every run of plain data into numeric,
+ * alphanumeric, byte and Kanji segments with the fewest bits for the version it lands on, and choose
+ * the smallest version (never below the requested one) whose capacity holds the result: the symbol is
+ * never larger than, and often smaller than, the one QRCodeEncode or MicroQRCodeEncode makes.
+ * - A reader returns exactly the same bytes as from the symbol of QRCodeEncode (MicroQRCodeEncode).
+ *   Escapes, Kanji blocks, structured append, designators, FNC1 and center overlays keep their meaning
+ *   and place; after FNC1 a '%' that the greedy division reads as the group separator stays one.
+ * - Kanji mode takes pairs of plain bytes that are valid Shift JIS characters, unless an ECI designator
+ *   other than ~7000020 is in force or some plain data reads as UTF-8 text (or opens with EF BB BF).
+ * - A forced mode in bits 8-10 of versionWord keeps the forced segments; the version is then still the
+ *   smallest that holds them. Strict version and the levels work as for QRCodeEncode; Micro QR Code
+ *   uses each version's own modes (M1 numeric only, M2 no byte or Kanji).
+ * Result codes are those of QRCodeEncode (MicroQRCodeEncode): 0x80520005 when no version holds the
+ * data, the same codes for malformed input, 0x80004003 for a null pointer. */
+
+/* As QRCodeEncode, with the division of fewest bits. */
+QRKIT_API int32_t QRKIT_CALL QRCodeEncodeOptimal(const char* data, int versionWord, int ecLevel,
+                                                 QRCODE_RESULT* out);
+
+/* As MicroQRCodeEncode, with the division of fewest bits. */
+QRKIT_API int32_t QRKIT_CALL MicroQRCodeEncodeOptimal(const char* data, int versionWord, int ecLevel,
+                                                      QRCODE_RESULT* out);
+
 /* ---- Encoding: HIBC and structured-append parity ------------------------------------------------- */
 
 /* Encodes HIBC data as QR Code: data (at most 100 bytes) is upper-cased (a-z only), must hold at most

@@ -172,7 +172,9 @@ HIBC_QRCodeEncode2 50
 MicroQRCodeEncode 60
 MicroQRCodeEncode2 61
 QRCodeGetParity 62
-QRCodeEncode2W 70"
+QRCodeEncode2W 70
+QRCodeEncodeOptimal 71
+MicroQRCodeEncodeOptimal 72"
 allowed_imports="gdi32.dll kernel32.dll msvcrt.dll ole32.dll oleaut32.dll user32.dll"
 for t in "${triplets[@]}"; do
   dll=$out/$t/qrkit/qrkit.dll

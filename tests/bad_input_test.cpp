@@ -26,10 +26,29 @@ constexpr std::int64_t failure(int n) {
     return static_cast<std::int32_t>(0x80520000u | static_cast<std::uint32_t>(n));
 }
 
+// The exports the rows of QR Code and Micro QR Code encoding go through: the greedy ones, and again the
+// optimal ones, which give the same result for every row.
+using EncodeExport = decltype(&QRCodeEncode);
+EncodeExport qrExport = QRCodeEncode;
+EncodeExport microExport = MicroQRCodeEncode;
+
+// Runs the rows of a test through the optimal exports while it lives.
+class OptimalExports {
+  public:
+    OptimalExports() {
+        qrExport = QRCodeEncodeOptimal;
+        microExport = MicroQRCodeEncodeOptimal;
+    }
+    ~OptimalExports() {
+        qrExport = QRCodeEncode;
+        microExport = MicroQRCodeEncode;
+    }
+};
+
 // An encode through QRCodeEncode: the result code; a handle exists exactly on success and is destroyed.
 std::int64_t qr(const std::string& data, int versionWord = 0, int level = 0) {
     QRCODE_RESULT handle = reinterpret_cast<QRCODE_RESULT>(0x1);
-    const std::int32_t code = QRCodeEncode(data.c_str(), versionWord, level, &handle);
+    const std::int32_t code = qrExport(data.c_str(), versionWord, level, &handle);
     if (code == 0) {
         EXPECT_NE(handle, nullptr) << "success without a handle";
         DestroyQRCodeEncodeResult(handle);
@@ -41,7 +60,7 @@ std::int64_t qr(const std::string& data, int versionWord = 0, int level = 0) {
 
 std::int64_t micro(const std::string& data, int versionWord = 0, int level = 0) {
     QRCODE_RESULT handle = reinterpret_cast<QRCODE_RESULT>(0x1);
-    const std::int32_t code = MicroQRCodeEncode(data.c_str(), versionWord, level, &handle);
+    const std::int32_t code = microExport(data.c_str(), versionWord, level, &handle);
     if (code == 0) {
         EXPECT_NE(handle, nullptr) << "success without a handle";
         DestroyQRCodeEncodeResult(handle);
@@ -96,19 +115,18 @@ void checkRows(const std::vector<Row>& rows) {
     }
 }
 
-TEST(BadInput, QrCodeEncode) {
-    checkRows({
+std::vector<Row> qrCodeEncodeRows() {
+    return {
         // Null pointers.
         {"QRCodeEncode null data",
          [] {
              QRCODE_RESULT handle = reinterpret_cast<QRCODE_RESULT>(0x1);
-             const std::int32_t code = QRCodeEncode(nullptr, 0, 0, &handle);
+             const std::int32_t code = qrExport(nullptr, 0, 0, &handle);
              EXPECT_EQ(handle, reinterpret_cast<QRCODE_RESULT>(0x1)) << "nothing written";
              return std::int64_t{code};
          },
          kNullPointer},
-        {"QRCodeEncode null out", [] { return std::int64_t{QRCodeEncode("1", 0, 0, nullptr)}; },
-         kNullPointer},
+        {"QRCodeEncode null out", [] { return std::int64_t{qrExport("1", 0, 0, nullptr)}; }, kNullPointer},
         {"QRCodeEncode2 null data", [] { return made(QRCodeEncode2(nullptr, 0, 0)); }, 0},
         {"QRCodeEncode2W null data", [] { return made(QRCodeEncode2W(nullptr, 0, 0)); }, 0},
         // Version words and levels out of range.
@@ -183,20 +201,29 @@ TEST(BadInput, QrCodeEncode) {
              return made(QRCodeEncode2W(reinterpret_cast<const qrkit_char16*>(text.c_str()), 0, 0));
          },
          0},
-    });
+    };
 }
 
-TEST(BadInput, MicroQrCodeEncode) {
-    checkRows({
+TEST(BadInput, QrCodeEncode) {
+    checkRows(qrCodeEncodeRows());
+}
+
+TEST(BadInput, QrCodeEncodeOptimal) {
+    OptimalExports optimal;
+    checkRows(qrCodeEncodeRows());
+}
+
+std::vector<Row> microQrCodeEncodeRows() {
+    return {
         {"null data",
          [] {
              QRCODE_RESULT handle = reinterpret_cast<QRCODE_RESULT>(0x1);
-             const std::int32_t code = MicroQRCodeEncode(nullptr, 0, 0, &handle);
+             const std::int32_t code = microExport(nullptr, 0, 0, &handle);
              EXPECT_EQ(handle, reinterpret_cast<QRCODE_RESULT>(0x1)) << "nothing written";
              return std::int64_t{code};
          },
          kNullPointer},
-        {"null out", [] { return std::int64_t{MicroQRCodeEncode("1", 0, 0, nullptr)}; }, kNullPointer},
+        {"null out", [] { return std::int64_t{microExport("1", 0, 0, nullptr)}; }, kNullPointer},
         {"MicroQRCodeEncode2 null data", [] { return made(MicroQRCodeEncode2(nullptr, 0, 0)); }, 0},
         {"version INT_MIN is automatic", [] { return micro("1", INT_MIN, 0); }, 0},
         {"version INT_MAX is M4", [] { return micro("1", INT_MAX, 0); }, 0},
@@ -213,7 +240,16 @@ TEST(BadInput, MicroQrCodeEncode) {
         {"80: a second byte below 0x40", [] { return micro("~4[~d142#]"); }, failure(80)},
         {"Kanji block without ']'", [] { return micro("~4[~d147~d095"); }, 0},
         {"structured append is plain data", [] { return micro("~2[1]"); }, 0},
-    });
+    };
+}
+
+TEST(BadInput, MicroQrCodeEncode) {
+    checkRows(microQrCodeEncodeRows());
+}
+
+TEST(BadInput, MicroQrCodeEncodeOptimal) {
+    OptimalExports optimal;
+    checkRows(microQrCodeEncodeRows());
 }
 
 TEST(BadInput, HibcAndParity) {

@@ -64,7 +64,7 @@ std::string encodeOfKind(int n) {
     static const char* const kData[] = {"HELLO WORLD",         "0123456789012345",  "Grüße, mixed 123 DATA",
                                         "~4[~d147~d095]KANJI", "~2[1][2,37]APPEND", "~50[:swiss7]CROSS"};
     const char* data = kData[n % 6];
-    switch (n % 6) {
+    switch (n % 8) {
         case 0:
             return take(QRCodeEncode2(data, n % 41, (n / 6) % 4));
         case 1: {
@@ -84,6 +84,17 @@ std::string encodeOfKind(int n) {
         case 4:
             return take(HIBC_QRCodeEncode2("A123BJC5D6E71", n % 41, n % 4)) +
                    std::to_string(QRCodeGetParity(data));
+        case 6: {  // the optimal segmentation, QR Code and Micro QR Code
+            QRCODE_RESULT handle = nullptr;
+            const int32_t code = QRCodeEncodeOptimal(data, n % 41, n % 4, &handle);
+            return std::to_string(code) + take(handle);
+        }
+        case 7: {
+            const std::string micro = "A" + std::to_string(n * 7919 % 10000000);
+            QRCODE_RESULT handle = nullptr;
+            const int32_t code = MicroQRCodeEncodeOptimal(micro.c_str(), 0, n % 4, &handle);
+            return std::to_string(code) + take(handle);
+        }
         default: {
             QRCODE_RESULT handle = QRCodeEncode2(data, n % 41, n % 4);
             const char* font = QRCodeResultGetBarcodeString2(handle, "\r\n");

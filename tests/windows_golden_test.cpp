@@ -49,6 +49,12 @@ QRCODE_RESULT encode(const golden::Case& c) {
             return handle;
         case golden::Export::kHibc2:
             return HIBC_QRCodeEncode2(c.data, c.versionWord, c.ecLevel);
+        case golden::Export::kQrOptimal:
+            EXPECT_EQ(QRCodeEncodeOptimal(c.data, c.versionWord, c.ecLevel, &handle), 0) << c.name;
+            return handle;
+        case golden::Export::kMicroOptimal:
+            EXPECT_EQ(MicroQRCodeEncodeOptimal(c.data, c.versionWord, c.ecLevel, &handle), 0) << c.name;
+            return handle;
     }
     return nullptr;
 }

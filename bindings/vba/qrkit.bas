@@ -57,6 +57,8 @@ Public Declare PtrSafe Function MicroQRCodeEncode2 Lib "qrkit.dll" (ByVal data A
 Public Declare PtrSafe Function HIBC_QRCodeEncode Lib "qrkit.dll" (ByVal data As String, ByVal versionWord As Long, ByVal ecLevel As Long, ByRef handle As LongPtr) As Long
 Public Declare PtrSafe Function HIBC_QRCodeEncode2 Lib "qrkit.dll" (ByVal data As String, ByVal versionWord As Long, ByVal ecLevel As Long) As LongPtr
 Public Declare PtrSafe Function QRCodeGetParity Lib "qrkit.dll" (ByVal data As String) As Long
+Public Declare PtrSafe Function QRCodeEncodeOptimal Lib "qrkit.dll" (ByVal data As String, ByVal versionWord As Long, ByVal ecLevel As Long, ByRef handle As LongPtr) As Long
+Public Declare PtrSafe Function MicroQRCodeEncodeOptimal Lib "qrkit.dll" (ByVal data As String, ByVal versionWord As Long, ByVal ecLevel As Long, ByRef handle As LongPtr) As Long
 ' Results and messages.
 Public Declare PtrSafe Function QRCodeResultGetVersion Lib "qrkit.dll" (ByVal handle As LongPtr) As Long
 Public Declare PtrSafe Function DestroyQRCodeEncodeResult Lib "qrkit.dll" (ByVal handle As LongPtr) As Long
@@ -92,6 +94,8 @@ Public Declare Function MicroQRCodeEncode2 Lib "qrkit.dll" (ByVal data As String
 Public Declare Function HIBC_QRCodeEncode Lib "qrkit.dll" (ByVal data As String, ByVal versionWord As Long, ByVal ecLevel As Long, ByRef handle As Long) As Long
 Public Declare Function HIBC_QRCodeEncode2 Lib "qrkit.dll" (ByVal data As String, ByVal versionWord As Long, ByVal ecLevel As Long) As Long
 Public Declare Function QRCodeGetParity Lib "qrkit.dll" (ByVal data As String) As Long
+Public Declare Function QRCodeEncodeOptimal Lib "qrkit.dll" (ByVal data As String, ByVal versionWord As Long, ByVal ecLevel As Long, ByRef handle As Long) As Long
+Public Declare Function MicroQRCodeEncodeOptimal Lib "qrkit.dll" (ByVal data As String, ByVal versionWord As Long, ByVal ecLevel As Long, ByRef handle As Long) As Long
 ' Results and messages.
 Public Declare Function QRCodeResultGetVersion Lib "qrkit.dll" (ByVal handle As Long) As Long
 Public Declare Function DestroyQRCodeEncodeResult Lib "qrkit.dll" (ByVal handle As Long) As Long

@@ -30,14 +30,18 @@ const std::map<std::string, golden::Symbol>& goldenSymbols() {
     return symbols;
 }
 
-// Encodes through the export of a case that gives a result code: QRCodeEncode, MicroQRCodeEncode or
-// HIBC_QRCodeEncode.
+// Encodes through the export of a case that gives a result code: QRCodeEncode, MicroQRCodeEncode,
+// HIBC_QRCodeEncode, QRCodeEncodeOptimal or MicroQRCodeEncodeOptimal.
 std::int32_t encodeWithCode(const wintest::Qrkit& q, const golden::Case& c, QRCODE_RESULT* out) {
     switch (c.via) {
         case golden::Export::kMicro:
             return q.MicroQRCodeEncode(c.data, c.versionWord, c.ecLevel, out);
         case golden::Export::kHibc:
             return q.HIBC_QRCodeEncode(c.data, c.versionWord, c.ecLevel, out);
+        case golden::Export::kQrOptimal:
+            return q.QRCodeEncodeOptimal(c.data, c.versionWord, c.ecLevel, out);
+        case golden::Export::kMicroOptimal:
+            return q.MicroQRCodeEncodeOptimal(c.data, c.versionWord, c.ecLevel, out);
         default:
             return q.QRCodeEncode(c.data, c.versionWord, c.ecLevel, out);
     }
@@ -162,6 +166,51 @@ TEST(Encode, MicroAndHibcResultCodes) {
             EXPECT_EQ(qrkit().QRCodeResultGetVersion(second.handle()), row.version);
         }
     }
+}
+
+// The optimal exports give the result codes of the greedy ones, and smaller versions where the greedy
+// division wastes bits.
+TEST(Encode, OptimalResultCodes) {
+    const struct {
+        const char* name;
+        bool micro;
+        const char* data;
+        int versionWord;
+        int level;
+        std::int32_t code;
+        int version;  // greedy export: see the name
+    } rows[] = {
+        {"URL with an identifier: 2 (greedy 3)", false, "https://example.com/item/123456789012", 0, 0, 0, 2},
+        {"minimum version", false, "12345", 5, 0, 0, 5},
+        {"strict version 0", false, "1", 0x8000, 0, failure(5), 0},
+        {"forced numeric with a letter", false, "12A", 0x0200, 0, failure(6), 0},
+        {"structured append sequence", false, "~2[0][3]DATA", 0, 0, failure(52), 0},
+        {"FNC1 second position after data", false, "AB~3[37]", 0, 0, failure(81), 0},
+        {"micro capital and digits: M2 (greedy M3)", true, "A1234567", 0, 0, 0, 2},
+        {"micro 36 digits", true, "123456789012345678901234567890123456", 0, 0, failure(5), 0},
+        {"micro designator", true, "~7000026AB", 0, 0, failure(5), 0},
+        {"micro invalid Kanji block", true, "~4[AB]", 0, 0, failure(80), 0},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        QRCODE_RESULT handle = reinterpret_cast<QRCODE_RESULT>(0x1);
+        const std::int32_t code =
+            row.micro ? qrkit().MicroQRCodeEncodeOptimal(row.data, row.versionWord, row.level, &handle)
+                      : qrkit().QRCodeEncodeOptimal(row.data, row.versionWord, row.level, &handle);
+        EXPECT_EQ(code, row.code);
+        Symbol symbol(handle);
+        if (row.code != 0) {
+            EXPECT_EQ(handle, nullptr);
+            continue;
+        }
+        EXPECT_EQ(qrkit().QRCodeResultGetVersion(handle), row.version);
+    }
+    QRCODE_RESULT untouched = reinterpret_cast<QRCODE_RESULT>(0x1);
+    EXPECT_EQ(qrkit().QRCodeEncodeOptimal(nullptr, 0, 0, &untouched), kNullPointer);
+    EXPECT_EQ(qrkit().MicroQRCodeEncodeOptimal(nullptr, 0, 0, &untouched), kNullPointer);
+    EXPECT_EQ(untouched, reinterpret_cast<QRCODE_RESULT>(0x1));
+    EXPECT_EQ(qrkit().QRCodeEncodeOptimal("1", 0, 0, nullptr), kNullPointer);
+    EXPECT_EQ(qrkit().MicroQRCodeEncodeOptimal("1", 0, 0, nullptr), kNullPointer);
 }
 
 TEST(Encode, NullPointers) {
@@ -318,6 +367,10 @@ TEST(Encode, MemoryExhaustion) {
          {"Micro QR Code", Export::kMicro2, "MICRO 123", nullptr, 0, 1}},
         {{"HIBC", Export::kHibc, "A123BJC5D6E71", nullptr, 0, 1},
          {"HIBC", Export::kHibc2, "A123BJC5D6E71", nullptr, 0, 1}},
+        {{"QR Code, optimal", Export::kQrOptimal, data, nullptr, 0, 2},
+         {"QR Code, optimal", Export::kQrOptimal, data, nullptr, 0, 2}},
+        {{"Micro QR Code, optimal", Export::kMicroOptimal, "A1234567", nullptr, 0, 0},
+         {"Micro QR Code, optimal", Export::kMicroOptimal, "A1234567", nullptr, 0, 0}},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row[0].name);

@@ -12,7 +12,7 @@
 
 namespace golden {
 
-enum class Export { kQr, kQr2, kQr2W, kMicro, kMicro2, kHibc, kHibc2 };
+enum class Export { kQr, kQr2, kQr2W, kMicro, kMicro2, kHibc, kHibc2, kQrOptimal, kMicroOptimal };
 
 struct Case {
     const char* name;
@@ -42,6 +42,13 @@ inline const Case kCases[] = {
     {"wide beyond Latin-1: euro, Greek, CJK", Export::kQr2W, nullptr,
      u"Gr\u00FC\u00DFe \u20AC \u03B1\u03B2\u03B3 \u65E5\u672C", 0, 1},
     {"wide surrogate pair", Export::kQr2W, nullptr, u"smile \U0001F600", 0, 0},
+    {"optimal URL with an identifier", Export::kQrOptimal, "https://example.com/item/123456789012", nullptr,
+     0, 0},
+    {"optimal FNC1, Shift JIS and digits", Export::kQrOptimal,
+     "~1AB%CD\x93\xFA\x96\x7B"
+     "12345678",
+     nullptr, 0, 1},
+    {"optimal micro capital and digits", Export::kMicroOptimal, "A1234567", nullptr, 0, 0},
 };
 
 // Image files of one symbol written by the native build (golden/<file>); qrkit.dll must write the same

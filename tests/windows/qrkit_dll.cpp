@@ -6,7 +6,7 @@
 
 namespace wintest {
 
-const ExportEntry kExports[19] = {
+const ExportEntry kExports[21] = {
     {"QRCodeEncode", 30},
     {"HIBC_QRCodeEncode", 31},
     {"QRCodeResultGetVersion", 32},
@@ -26,6 +26,8 @@ const ExportEntry kExports[19] = {
     {"MicroQRCodeEncode2", 61},
     {"QRCodeGetParity", 62},
     {"QRCodeEncode2W", 70},
+    {"QRCodeEncodeOptimal", 71},
+    {"MicroQRCodeEncodeOptimal", 72},
 };
 
 namespace {
@@ -72,6 +74,8 @@ Qrkit resolveAll(HMODULE module) {
     QRKIT_RESOLVE(PaintQRCodeImageVector2);
     QRKIT_RESOLVE(PaintQRCodeImageEMF);
     QRKIT_RESOLVE(PaintQRCodeImageClipboard);
+    QRKIT_RESOLVE(QRCodeEncodeOptimal);
+    QRKIT_RESOLVE(MicroQRCodeEncodeOptimal);
 #undef QRKIT_RESOLVE
     return q;
 }

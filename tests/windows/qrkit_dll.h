@@ -18,7 +18,7 @@ struct ExportEntry {
     const char* name;
     int ordinal;
 };
-extern const ExportEntry kExports[19];
+extern const ExportEntry kExports[21];
 
 // The exports of one loaded library, each resolved by name.
 struct Qrkit {
@@ -41,6 +41,8 @@ struct Qrkit {
     decltype(&::PaintQRCodeImageVector2) PaintQRCodeImageVector2;
     decltype(&::PaintQRCodeImageEMF) PaintQRCodeImageEMF;
     decltype(&::PaintQRCodeImageClipboard) PaintQRCodeImageClipboard;
+    decltype(&::QRCodeEncodeOptimal) QRCodeEncodeOptimal;
+    decltype(&::MicroQRCodeEncodeOptimal) MicroQRCodeEncodeOptimal;
 };
 
 // The switches of qrkit_memtest.dll's operator new (see tests/support/alloc_failure.h).

@@ -29,4 +29,14 @@ namespace Qrkit
         /// <summary>Byte mode only.</summary>
         Byte = 4,
     }
+
+    /// <summary>How EncodeMode.Auto divides plain data into modes.</summary>
+    public enum Segmentation
+    {
+        /// <summary>The library's fixed look-ahead rule (QRCodeEncode, MicroQRCodeEncode).</summary>
+        Greedy = 0,
+        /// <summary>The fewest bits, Kanji mode included for Shift JIS text, on the smallest version that
+        /// holds them; a reader gets the same data (QRCodeEncodeOptimal, MicroQRCodeEncodeOptimal).</summary>
+        Optimal = 1,
+    }
 }

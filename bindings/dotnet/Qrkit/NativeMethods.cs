@@ -53,6 +53,16 @@ namespace Qrkit
         [DllImport(Library, CallingConvention = Convention)]
         public static extern SymbolHandle HIBC_QRCodeEncode2(byte[] data, int versionWord, int ecLevel);
 
+        /// <summary>As QRCodeEncode, dividing plain data into modes with the fewest bits on the smallest
+        /// version that holds them.</summary>
+        [DllImport(Library, CallingConvention = Convention)]
+        public static extern int QRCodeEncodeOptimal(byte[] data, int versionWord, int ecLevel, out SymbolHandle handle);
+
+        /// <summary>As MicroQRCodeEncode, dividing plain data into modes with the fewest bits.</summary>
+        [DllImport(Library, CallingConvention = Convention)]
+        public static extern int MicroQRCodeEncodeOptimal(byte[] data, int versionWord, int ecLevel,
+                                                          out SymbolHandle handle);
+
         /// <summary>The structured-append parity (0-255) of a message in the input language.</summary>
         [DllImport(Library, CallingConvention = Convention)]
         public static extern int QRCodeGetParity(byte[] data);

@@ -23,21 +23,30 @@ namespace Qrkit
         /// <param name="strict">Fail unless the data fit the version given.</param>
         /// <param name="mode">How plain data are divided into modes.</param>
         /// <param name="escapes">Read data in qrkit's input language.</param>
+        /// <param name="segmentation">How EncodeMode.Auto divides the data: Greedy (QRCodeEncode) or Optimal
+        /// (QRCodeEncodeOptimal, the fewest bits on the smallest version).</param>
         public static Symbol Encode(string data, char level = 'M', int version = 0, bool strict = false,
-                                    EncodeMode mode = EncodeMode.Auto, bool escapes = false)
+                                    EncodeMode mode = EncodeMode.Auto, bool escapes = false,
+                                    Segmentation segmentation = Segmentation.Greedy)
         {
             if (data == null) throw new ArgumentNullException(nameof(data));
-            return EncodeBytes(InputText.Utf8Bytes(data), level, version, strict, mode, escapes);
+            return EncodeBytes(InputText.Utf8Bytes(data), level, version, strict, mode, escapes, segmentation);
         }
 
-        /// <summary>Encodes bytes as a QR Code symbol through QRCodeEncode. Arguments as for Encode.</summary>
+        /// <summary>Encodes bytes as a QR Code symbol through QRCodeEncode (QRCodeEncodeOptimal). Arguments as
+        /// for Encode.</summary>
         public static Symbol EncodeBytes(byte[] data, char level = 'M', int version = 0, bool strict = false,
-                                         EncodeMode mode = EncodeMode.Auto, bool escapes = false)
+                                         EncodeMode mode = EncodeMode.Auto, bool escapes = false,
+                                         Segmentation segmentation = Segmentation.Greedy)
         {
             if (data == null) throw new ArgumentNullException(nameof(data));
             int word = VersionWord(version, strict, mode);
             int ecLevel = Level(level);
-            int code = NativeMethods.QRCodeEncode(InputText.Encode(data, escapes), word, ecLevel, out SymbolHandle handle);
+            bool optimal = Optimal(segmentation);
+            byte[] text = InputText.Encode(data, escapes);
+            SymbolHandle handle;
+            int code = optimal ? NativeMethods.QRCodeEncodeOptimal(text, word, ecLevel, out handle)
+                               : NativeMethods.QRCodeEncode(text, word, ecLevel, out handle);
             return Adopt(code, handle, false);
         }
 
@@ -66,21 +75,27 @@ namespace Qrkit
         /// version offers (M1 error detection only, M2 and M3 up to M, M4 up to Q).</param>
         /// <param name="version">The smallest Micro version allowed, 1-4 for M1-M4; 0 for the smallest.</param>
         /// <param name="escapes">Read data in qrkit's input language (its Micro subset).</param>
-        public static Symbol EncodeMicro(string data, char level = 'M', int version = 0, bool escapes = false)
+        /// <param name="segmentation">Greedy (MicroQRCodeEncode) or Optimal (MicroQRCodeEncodeOptimal).</param>
+        public static Symbol EncodeMicro(string data, char level = 'M', int version = 0, bool escapes = false,
+                                         Segmentation segmentation = Segmentation.Greedy)
         {
             if (data == null) throw new ArgumentNullException(nameof(data));
-            return EncodeMicroBytes(InputText.Utf8Bytes(data), level, version, escapes);
+            return EncodeMicroBytes(InputText.Utf8Bytes(data), level, version, escapes, segmentation);
         }
 
         /// <summary>Encodes bytes as a Micro QR Code symbol. Arguments as for EncodeMicro.</summary>
-        public static Symbol EncodeMicroBytes(byte[] data, char level = 'M', int version = 0, bool escapes = false)
+        public static Symbol EncodeMicroBytes(byte[] data, char level = 'M', int version = 0, bool escapes = false,
+                                              Segmentation segmentation = Segmentation.Greedy)
         {
             if (data == null) throw new ArgumentNullException(nameof(data));
             if (version < 0 || version > 4)
                 throw new ArgumentOutOfRangeException(nameof(version), version, "The Micro QR Code version is 0-4.");
             int ecLevel = Level(level);
-            int code = NativeMethods.MicroQRCodeEncode(InputText.Encode(data, escapes), version, ecLevel,
-                                                       out SymbolHandle handle);
+            bool optimal = Optimal(segmentation);
+            byte[] text = InputText.Encode(data, escapes);
+            SymbolHandle handle;
+            int code = optimal ? NativeMethods.MicroQRCodeEncodeOptimal(text, version, ecLevel, out handle)
+                               : NativeMethods.MicroQRCodeEncode(text, version, ecLevel, out handle);
             return Adopt(code, handle, true);
         }
 
@@ -140,6 +155,13 @@ namespace Qrkit
             case 'H': return 3;
             default: throw new ArgumentOutOfRangeException(nameof(level), level, "The level is 'L', 'M', 'Q' or 'H'.");
             }
+        }
+
+        static bool Optimal(Segmentation segmentation)
+        {
+            if (segmentation != Segmentation.Greedy && segmentation != Segmentation.Optimal)
+                throw new ArgumentOutOfRangeException(nameof(segmentation), segmentation, "Not a segmentation.");
+            return segmentation == Segmentation.Optimal;
         }
 
         static int VersionWord(int version, bool strict, EncodeMode mode)

@@ -52,6 +52,9 @@ _FACILITY = 0x80520000
 _LEVELS = {"L": 0, "M": 1, "Q": 2, "H": 3}
 _MODES = {"auto": 0, "narrowest": 1, "numeric": 2, "alphanumeric": 3, "byte": 4}
 _STRICT = 0x8000
+# Segmentations: name -> (QR Code export, Micro QR Code export).
+_SEGMENTATIONS = {"greedy": ("QRCodeEncode", "MicroQRCodeEncode"),
+                  "optimal": ("QRCodeEncodeOptimal", "MicroQRCodeEncodeOptimal")}
 # Image formats: name -> (library format code, raster?).
 _FORMATS = {"png": (0, True), "bmp": (4, True), "svg": (1, False), "emf": (2, False), "eps": (3, False)}
 _DEFAULT_MODULE_SIZE = {True: 4, False: 25}  # pixels; hundredths of a millimetre
@@ -129,6 +132,12 @@ def _colour(name: str, value: Colour) -> int:
     return _integer(name, value, 0, 0xFFFFFF)
 
 
+def _encode_export(segmentation: str, micro: bool) -> str:
+    if not isinstance(segmentation, str) or segmentation.lower() not in _SEGMENTATIONS:
+        raise ValueError(f"segmentation must be greedy or optimal, not {segmentation!r}")
+    return _SEGMENTATIONS[segmentation.lower()][1 if micro else 0]
+
+
 def _call_encode(function: str, text: bytes, word: int, level: int, micro: bool) -> "Symbol":
     handle = ctypes.c_void_p()
     code = getattr(lib, function)(text, word, level, ctypes.byref(handle))
@@ -140,8 +149,8 @@ def _call_encode(function: str, text: bytes, word: int, level: int, micro: bool)
 
 
 def encode(data: Data, level: str = "M", version: int = 0, strict: bool = False, *,
-           mode: str = "auto", escapes: bool = False) -> "Symbol":
-    """Encodes data as a QR Code symbol (``QRCodeEncode``).
+           mode: str = "auto", escapes: bool = False, segmentation: str = "greedy") -> "Symbol":
+    """Encodes data as a QR Code symbol (``QRCodeEncode``, or ``QRCodeEncodeOptimal``).
 
     Args:
         data: str (encoded as UTF-8) or bytes, taken literally unless escapes is true.
@@ -151,26 +160,32 @@ def encode(data: Data, level: str = "M", version: int = 0, strict: bool = False,
         mode: division of plain data into modes: "auto", "narrowest" (each run numeric,
             alphanumeric or byte as a whole), "numeric", "alphanumeric" or "byte".
         escapes: read data in qrkit's input language.
+        segmentation: how mode "auto" divides the data into modes: "greedy" (the library's fixed
+            look-ahead rule) or "optimal" (the fewest bits, Kanji mode included for Shift JIS
+            text, on the smallest version that holds them; a reader gets the same data).
 
     Raises:
         EncodeError: the library's failure, e.g. 0x80520005 "Input is too long".
         ValueError, TypeError: an argument outside its range or of the wrong type.
     """
+    function = _encode_export(segmentation, micro=False)
     text = _input.input_text(_input.data_bytes(data), escapes)
-    return _call_encode("QRCodeEncode", text, _version_word(version, strict, mode), _level(level),
+    return _call_encode(function, text, _version_word(version, strict, mode), _level(level),
                         micro=False)
 
 
 def encode_micro(data: Data, level: str = "M", version: int = 0, *,
-                 escapes: bool = False) -> "Symbol":
-    """Encodes data as a Micro QR Code symbol, M1 to M4 (``MicroQRCodeEncode``).
+                 escapes: bool = False, segmentation: str = "greedy") -> "Symbol":
+    """Encodes data as a Micro QR Code symbol, M1 to M4 (``MicroQRCodeEncode``, or
+    ``MicroQRCodeEncodeOptimal``).
 
     version is the smallest Micro version allowed, 1-4 for M1-M4, or 0 for the smallest that holds
     the data. The library lowers level to the highest one the chosen version offers (M1 has error
     detection only, M2 and M3 go up to M, M4 up to Q). Other arguments as for :func:`encode`.
     """
+    function = _encode_export(segmentation, micro=True)
     text = _input.input_text(_input.data_bytes(data), escapes)
-    return _call_encode("MicroQRCodeEncode", text, _integer("version", version, 0, 4),
+    return _call_encode(function, text, _integer("version", version, 0, 4),
                         _level(level), micro=True)
 
 

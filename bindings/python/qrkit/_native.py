@@ -44,6 +44,8 @@ PROTOTYPES: Dict[str, Tuple[Any, Tuple[Any, ...]]] = {
     "HIBC_QRCodeEncode": (_c.c_int32, (_TEXT, _c.c_int, _c.c_int, _c.POINTER(_HANDLE))),
     "HIBC_QRCodeEncode2": (_HANDLE, (_TEXT, _c.c_int, _c.c_int)),
     "QRCodeGetParity": (_c.c_int, (_TEXT,)),
+    "QRCodeEncodeOptimal": (_c.c_int32, (_TEXT, _c.c_int, _c.c_int, _c.POINTER(_HANDLE))),
+    "MicroQRCodeEncodeOptimal": (_c.c_int32, (_TEXT, _c.c_int, _c.c_int, _c.POINTER(_HANDLE))),
     # Results and messages.
     "QRCodeResultGetVersion": (_c.c_int, (_HANDLE,)),
     "DestroyQRCodeEncodeResult": (_c.c_int, (_HANDLE,)),

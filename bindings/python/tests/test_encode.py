@@ -59,6 +59,22 @@ ROWS = [
         "decimal escapes in the Micro subset"),
     Row("Micro: minimum version M3", lambda: qrkit.encode_micro("1", version=3), 3, b"1",
         "the version given is the smallest allowed"),
+    Row("optimal: URL with an identifier", lambda: qrkit.encode(
+        "https://example.com/item/123456789012", "L", segmentation="optimal"), 2,
+        b"https://example.com/item/123456789012",
+        "byte 25 + numeric 12 take 266 bits, 34 codewords of 2-L (the greedy division needs 3)"),
+    Row("greedy by name", lambda: qrkit.encode(
+        "https://example.com/item/123456789012", "L", segmentation="greedy"), 3,
+        b"https://example.com/item/123456789012", "the greedy division takes 289 bits: version 3-L"),
+    Row("optimal: Shift JIS text in Kanji mode", lambda: qrkit.encode(
+        "日本語のテキスト".encode("shift_jis"), "H", segmentation="optimal"), 2,
+        "日本語のテキスト".encode("shift_jis"),
+        "Kanji: 12 + 8 x 13 = 116 bits fit 2-H (16 codewords); as bytes 140 bits need 3-H"),
+    Row("optimal: tildes stay literal", lambda: qrkit.encode("~d065 12345678", segmentation="optimal"),
+        1, b"~d065 12345678", "literal data, as for encode"),
+    Row("Micro optimal: capital and digits", lambda: qrkit.encode_micro(
+        "A1234567", "L", segmentation="optimal"), 2, b"A1234567",
+        "alphanumeric 1 + numeric 7 take 39 bits of M2-L's 40 (the greedy division needs M3)"),
     Row("HIBC a1b2", lambda: qrkit.encode_hibc("a1b2"), 1, b"+A1B2M",
         "worked example: sum 65, 65 mod 43 = 22, check character M"),
     Row("HIBC empty", lambda: qrkit.encode_hibc(""), 1, b"++", "worked example: check character of 41 is +"),
