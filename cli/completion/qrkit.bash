@@ -17,7 +17,7 @@ _qrkit() {
 
     local commands="encode explain batch parity help"
     local data="--escapes -e --eci --fnc1 --overlay --kanji"
-    local symbol="--level --min-version --strict --micro --hibc --mode"
+    local symbol="--level --min-version --strict --micro --hibc --mode --segmentation"
     local image="--format --module-size --dpi --fg --bg --quiet-zone --force"
     local general="--quiet -q --help -h"
     local command=""
@@ -55,12 +55,16 @@ _qrkit() {
             _qrkit_offer "auto narrowest numeric alphanumeric byte" "$cur"
             return
             ;;
+        --segmentation)
+            _qrkit_offer "greedy optimal" "$cur"
+            return
+            ;;
         --print)
-            _qrkit_offer "font rows terminal" "$cur"
+            _qrkit_offer "font rows terminal html" "$cur"
             return
             ;;
         --format)
-            _qrkit_offer "png bmp svg eps emf" "$cur"
+            _qrkit_offer "png bmp svg eps emf html" "$cur"
             return
             ;;
         --eci)
