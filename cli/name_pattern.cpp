@@ -58,7 +58,11 @@ std::string safeName(std::string_view text) {
         name += piece;
         p += length;
     }
-    if (name.find_first_not_of('.') == std::string::npos) name = "_" + name;  // "", "." and ".."
+    // "", "." and "..", and any other name of dots alone, start with '_' (within the length limit).
+    if (name.find_first_not_of('.') == std::string::npos) {
+        if (name.size() == kSafeNameBytes) name.pop_back();
+        name.insert(name.begin(), '_');
+    }
     return name;
 }
 

@@ -262,6 +262,8 @@ TEST(FileNames, SafeNamesKeepLettersAndStayInTheFolder) {
         {"dot", ".", "_."},
         {"dot dot", "..", "_.."},
         {"empty", "", "_"},
+        // Found by the fuzzer: a name of dots alone as long as the limit grew past it with its '_'.
+        {"dots alone at the length limit", std::string(130, '.'), "_" + std::string(119, '.')},
         {"long names are cut at a character", std::string(119, 'x') + "\xC3\xBC" + "yy",
          std::string(119, 'x')},
     };
