@@ -48,6 +48,13 @@ int encodeQrSegment(InputSegment& segment, int version);
 void appendSegmentPayload(int mode, const std::uint8_t* bytes, int size, BitString& bits);
 // The size estimate of a segment in bits for a QR version, without encoding.
 int estimateSegmentBits(const InputSegment& segment, int version);
+// The fewest bits a segment of size bytes in mode takes in any QR Code or Micro QR Code version: its
+// payload and three header bits (the count field of M1, the shortest header of any version).
+int fewestSegmentBits(int mode, int size);
+// The most data bits any symbol holds (version 40 at level L).
+int mostDataBits();
+// A number of segments that no symbol holds: every segment takes at least three bits.
+std::size_t segmentLimit();
 
 class QRInput {
   public:
@@ -78,6 +85,8 @@ class QRInput {
     void segmentRun(const std::uint8_t* run, int length);
     // Appends a run as one segment under forcedMode 1-7; returns 0 or kErrInvalidCharacters.
     int forcedRun(const std::uint8_t* run, int length);
+    // What forcedRun would return for the run, without appending anything.
+    int checkForcedRun(const std::uint8_t* run, int length) const;
 
     void appendSegment(int mode, const std::uint8_t* bytes, int size);
     void prependSegment(int mode, const std::uint8_t* bytes, int size);
@@ -94,6 +103,13 @@ class QRInput {
     // Name of a built-in overlay, colon included; meaningful when hasOverlayName.
     std::string overlayName;
     bool hasOverlayName = false;
+    // Set by the parse once the list holds segmentLimit() segments: the list then stops growing (the
+    // rest of the input is still read, for its errors) and no version fits. Keeps the work on an
+    // over-long input proportional to its length.
+    bool exceedsEverySymbol = false;
+    // False when no symbol can hold the segments: the list was cut (exceedsEverySymbol), or their
+    // fewest bits exceed mostDataBits(). Takes time linear in the number of segments, encodes nothing.
+    bool mayFit() const;
 
   protected:
     // The parser behind parse; micro restricts it to the escapes of Micro QR Code.

@@ -200,6 +200,26 @@ int estimateSegmentBits(const InputSegment& segment, int version) {
     return base + (w + 4) * ((n + perHeader - 1) / perHeader);
 }
 
+int fewestSegmentBits(int mode, int size) {
+    return 3 + payloadBits(mode, size);
+}
+
+int mostDataBits() {
+    return 8 * QrTables::dataCodewords(40, 0);
+}
+
+std::size_t segmentLimit() {
+    return static_cast<std::size_t>(mostDataBits() / 3 + 1);
+}
+
+bool QRInput::mayFit() const {
+    if (exceedsEverySymbol) return false;
+    long long bits = 0;
+    for (const InputSegment& segment : segments)
+        bits += fewestSegmentBits(segment.mode, segment.size());
+    return bits <= mostDataBits();
+}
+
 QRInput::QRInput(int version, int forcedMode, int ecLevel)
     : version(std::clamp(version, 0, 40)),
       forcedMode(std::clamp(forcedMode, 0, 7)),
