@@ -12,11 +12,17 @@
  * Formats: 0 PNG and 4 BMP (raster exports), 1 SVG, 2 the bytes of an enhanced metafile (an .emf file)
  * and 3 EPS (vector exports).
  *
+ * Size limits: a raster image is at most 65,535 pixels wide and high (columns x moduleSize and rows x
+ * moduleSize); a vector page, an enhanced metafile included, is at most 10 m wide and high
+ * (1,000,000 hundredths of a millimetre: columns and rows times the module size as snapped to whole
+ * dots). A larger picture is refused (8, or null from PaintQRCodeImageEMF) before anything is created,
+ * opened or written.
+ *
  * Results of the file and stream exports (bare error numbers, without facility bits):
  *   0   the whole image was written;
  *   8   nothing was done: a null handle, path or stream, a handle that is not a symbol, a module size or
- *       resolution below 1, a format the export does not write, or an image whose extent does not fit
- *       32 bits or the format. No file is created and no byte is written;
+ *       resolution below 1, a format the export does not write, or an image beyond the size limits
+ *       below. No file is created and no byte is written;
  *   10  the file cannot be opened (nothing is created), or the target refused bytes or the image could
  *       not be completed: the file or stream then holds an incomplete image;
  *   11  memory ran out.
