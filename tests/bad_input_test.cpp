@@ -569,6 +569,8 @@ TEST(BadInput, ImageSizeLimits) {
 TEST(BadInput, OutOfMemory) {
     QRCODE_RESULT handle = QRCodeEncode2("MEMORY", 0, 0);
     ASSERT_NE(handle, nullptr);
+    ScratchDir dir("out-of-memory");
+    const std::string file = dir.file("image");
     auto exhausted = [](const std::function<std::int64_t()>& call) {
         qrkit_test::failAllocationAfter(0);
         const std::int64_t result = call();
@@ -587,6 +589,20 @@ TEST(BadInput, OutOfMemory) {
                  [] { return made(QRCodeEncode2W(reinterpret_cast<const qrkit_char16*>(u"\u20AC"), 0, 0)); });
          },
          0},
+        {"11: raster file (the file target's own memory)",
+         [&] {
+             return exhausted([handle, &file] {
+                 return std::int64_t{PaintQRCodeImageRaster(handle, file.c_str(), 4, 0, 0xFFFFFF, 0)};
+             });
+         },
+         11},
+        {"11: vector file",
+         [&] {
+             return exhausted([handle, &file] {
+                 return std::int64_t{PaintQRCodeImageVector(handle, file.c_str(), 25, 300, 0, 0xFFFFFF, 3)};
+             });
+         },
+         11},
         {"11: raster stream",
          [&] {
              return exhausted([handle] {
