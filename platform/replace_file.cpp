@@ -78,9 +78,10 @@ bool ReplacementFile::open(const char* path) {
     if (destination.empty()) return false;
     const DWORD attributes = GetFileAttributesW(destination.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES) {
-        const DWORD notAFile =
-            FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE;
-        if ((attributes & notAFile) != 0) return false;
+        // Not a file, or a file that may not be written.
+        const DWORD refused = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT |
+                              FILE_ATTRIBUTE_DEVICE | FILE_ATTRIBUTE_READONLY;
+        if ((attributes & refused) != 0) return false;
     } else if (GetLastError() != ERROR_FILE_NOT_FOUND) {
         return false;
     }
@@ -172,7 +173,8 @@ bool ReplacementFile::open(const char* path) {
     struct stat status {};
     bool replacing = false;
     if (::lstat(path, &status) == 0) {
-        if (!S_ISREG(status.st_mode)) return false;
+        // Not a regular file, or one the process may not write (as opening it for writing would find).
+        if (!S_ISREG(status.st_mode) || ::faccessat(AT_FDCWD, path, W_OK, AT_EACCESS) != 0) return false;
         replacing = true;
     } else if (errno != ENOENT) {
         return false;

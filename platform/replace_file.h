@@ -3,12 +3,13 @@
 // new file. On Windows the file calls are the system's (CreateFileW, WriteFile, MoveFileExW with
 // MOVEFILE_REPLACE_EXISTING); elsewhere POSIX open, write, rename.
 //
-// The destination must be a regular file or not exist. A symbolic link, a directory, a FIFO, a device
-// or any other kind of file (on Windows: a directory, a reparse point or a device) is refused: it is
-// never written through, opened or waited on. The new file keeps the permission bits (read, write and
-// execute for owner, group and others) of the file it replaces, and its owner and group where the
-// process may set them; on Windows it keeps the hidden, system, archive and not-indexed attributes,
-// takes its access rights from its folder, and a read-only destination is refused by the rename. A new
+// The destination must be a regular file the process may write, or not exist. A symbolic link, a
+// directory, a FIFO, a device or any other kind of file (on Windows: a directory, a reparse point or a
+// device) is refused: it is never written through, opened or waited on; so is a file without write
+// permission for the process (on Windows: a read-only file), as opening it for writing would be. The
+// new file keeps the permission bits (read, write and execute for owner, group and others) of the file
+// it replaces, and its owner and group where the process may set them; on Windows it keeps the hidden,
+// system, archive and not-indexed attributes and takes its access rights from its folder. A new
 // destination gets the permissions any newly created file gets. Other processes may read and write the
 // temporary file while it is written. A destination with several hard links is replaced as one
 // directory entry: the other links keep the old content. Durability across a power failure is the file

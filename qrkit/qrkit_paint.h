@@ -33,12 +33,12 @@
  * File targets: the image is written to a new file in the destination's folder, named ".qrkit-" with
  * 16 hexadecimal digits and ".tmp", which is renamed over the destination only after the whole image
  * was written and closed; on any failure it is removed and the destination is left exactly as it was.
- * The destination must be a regular file or not exist: a symbolic link, a directory, a FIFO, a device
- * or any other kind of file is refused with 10 (never written through, never opened or waited on). A
- * replaced file's permission bits, and its owner and group where the process may set them, are kept
- * (on Windows its hidden, system and archive attributes; a read-only file is refused with 10); a new
- * file gets the permissions of any newly created file. Another link to a replaced file keeps the old
- * content.
+ * The destination must be a regular file the process may write, or not exist: a symbolic link, a
+ * directory, a FIFO, a device or any other kind of file is refused with 10 (never written through,
+ * never opened or waited on), and so is a file the process may not write (read-only). A replaced
+ * file's permission bits, and its owner and group where the process may set them, are kept (on Windows
+ * its hidden, system and archive attributes); a new file gets the permissions of any newly created
+ * file. Another link to a replaced file keeps the old content.
  * No exception leaves these functions. Each call takes one reference on the result and releases it
  * before returning; the caller's stream is neither AddRef'd nor released.
  */

@@ -190,6 +190,42 @@ TEST(ReplaceFile, OnlyRegularFilesAreReplaced) {
     EXPECT_TRUE(fs::is_character_file("/dev/null"));
 }
 
+// Runs a paint in a child process as the user nobody (when this one is root, who may write any file)
+// and returns the export's result.
+int paintAsOtherUser(QRCODE_RESULT handle, const std::string& path, const Format& f) {
+    if (::geteuid() != 0) return paintFile(handle, path, f);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(99);
+        ::_exit(paintFile(handle, path, f));
+    }
+    int status = 0;
+    if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
+    return WEXITSTATUS(status);
+}
+
+// A file the process may not write is refused, as opening it for writing is.
+TEST(ReplaceFile, ReadOnlyFilesAreRefused) {
+    Symbol symbol("READ ONLY", 1);
+    ScratchDir dir("replace-read-only");
+    ASSERT_EQ(::chmod(dir.file("").c_str(), 0777), 0) << "a folder anyone may write";
+    const std::string path = dir.file("image");
+    painttest::writeBytes(path, oldContent());
+    ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
+    for (const Format& f : kFormats) {
+        SCOPED_TRACE(f.name);
+        EXPECT_EQ(paintAsOtherUser(symbol.handle(), path, f), 10);
+        EXPECT_EQ(permissions(path), 0444u);
+        EXPECT_EQ(painttest::readBytes(path), oldContent());
+        EXPECT_EQ(entries(dir.file("")), std::vector<std::string>{"image"});
+    }
+    // A file the process may write, in the same folder, is replaced.
+    ASSERT_EQ(::chmod(path.c_str(), 0666), 0);
+    EXPECT_EQ(paintAsOtherUser(symbol.handle(), path, kFormats[1]), 0);
+    EXPECT_EQ(painttest::readBytes(path), reference(symbol.handle(), kFormats[1]));
+    EXPECT_EQ(permissions(path), 0666u);
+}
+
 TEST(ReplaceFile, AnotherLinkKeepsTheOldContent) {
     Symbol symbol("HARD LINK", 1);
     ScratchDir dir("replace-links");

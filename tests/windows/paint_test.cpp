@@ -224,9 +224,9 @@ TEST(Paint, FilesAreReplacedWhole) {
         expectSameImage(wintest::readFile(path), reference.data, row.call.format == 0);
         EXPECT_EQ(folderEntries(dir), std::vector<std::string>{"image"}) << "no temporary file left";
 
-        // Open elsewhere without sharing: the rename is refused.
+        // Open elsewhere for writing without sharing: the rename is refused.
         wintest::writeFile(path, old);
-        HANDLE lock = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+        HANDLE lock = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
         ASSERT_NE(lock, INVALID_HANDLE_VALUE);
         EXPECT_EQ(paintFile(qrkit(), symbol.handle(), path.c_str(), row.call), 10);
