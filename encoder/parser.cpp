@@ -91,7 +91,7 @@ class InputSink {
   public:
     explicit InputSink(QRInput& input) : input_(input), limit_(segmentLimit()) {}
 
-    int forcedMode() const { return input_.forcedMode; }
+    // Whether the list already holds a data segment (numeric, alphanumeric, byte or Kanji).
     bool holdsData() const {
         return std::any_of(input_.segments.begin(), input_.segments.end(),
                            [](const InputSegment& segment) { return segment.mode <= kKanji; });
@@ -161,7 +161,6 @@ class InputSink {
 // bytes. Allocates nothing.
 class ParitySink {
   public:
-    int forcedMode() const { return 0; }
     bool holdsData() const { return false; }
     int run(const std::uint8_t* bytes, int length) {
         add(bytes, length);

@@ -224,11 +224,12 @@ TEST(HostileInput, CheckForcedRunAgreesWithForcedRun) {
 
 // ---- The structured-append parity ---------------------------------------------------------------------
 
-// The parity as the segments of a full parse give it.
+// The parity as the segments of a full parse give it (-1 when the list was cut at the limit).
 int segmentParity(const std::string& text) {
     QRInput input(0, 0, 0);
     const std::vector<std::uint8_t> bytes = bytesOf(text);
     input.parse(bytes.data(), static_cast<int>(bytes.size()));
+    if (input.exceedsEverySymbol) return -1;
     int parity = 0;
     for (const InputSegment& segment : input.segments) {
         if (segment.mode > kKanji) continue;
@@ -255,22 +256,49 @@ const std::vector<std::pair<const char*, std::string>>& parityInputs() {
         {"a bad overlay", "AB~50[abc]CD"},
         {"a run over the limit keeps nothing of it", "XY~1" + std::string(7169, 'a')},
         {"digits and letters", "0123456789ABCDEFabcdef"},
-        {"64 KB of FNC1 blocks", repeated("~3[1]", 1 << 16)},
-        {"64 KB of overlays", repeated("~50[4096,4096,f]", 1 << 16)},
-        {"64 KB of designators and bytes", repeated("~7000026ab", 1 << 16)},
+        {"4096 overlay blocks", repeated("~50[4096,4096,f]", 1 << 16)},
+        {"3000 FNC1 blocks and a byte", repeated("~3[1]", 15000) + "a"},
+    };
+    return inputs;
+}
+
+// Inputs with more segments than the list holds, and their parity worked out by hand.
+struct LongParity {
+    const char* name;
+    std::string text;
+    int parity;
+};
+const std::vector<LongParity>& longParityInputs() {
+    static const std::vector<LongParity> inputs = {
+        {"64 KB of FNC1 blocks", repeated("~3[1]", 1 << 16), 0},
+        {"6553 designators, each with ab (an odd count)", repeated("~7000026ab", 65530), 'a' ^ 'b'},
+        {"6554 designators, each with ab (an even count)", repeated("~7000026ab", 65540), 0},
+        {"20000 runs of x, then yz", repeated("~1x", 60000) + "yz", 'y' ^ 'z'},
+        {"10000 Kanji blocks of one character", repeated("~4[~d147~d095]", 140000), 0},
+        {"10001 Kanji blocks of one character", repeated("~4[~d147~d095]", 140014), 0x93 ^ 0x5F},
     };
     return inputs;
 }
 
 TEST(HostileInput, ParityAsTheSegmentsGiveIt) {
     for (const auto& [name, text] : parityInputs()) {
+        ASSERT_NE(segmentParity(text), -1) << name;
         EXPECT_EQ(QRCodeGetParity(text.c_str()), segmentParity(text)) << name;
+    }
+    for (const LongParity& row : longParityInputs()) {
+        EXPECT_EQ(segmentParity(row.text), -1) << row.name << ": beyond the list's limit";
+        EXPECT_EQ(QRCodeGetParity(row.text.c_str()), row.parity) << row.name;
     }
 }
 
 TEST(HostileInput, ParityAllocatesNothing) {
-    for (const auto& [name, text] : parityInputs()) {
-        const int expected = segmentParity(text);
+    std::vector<std::pair<std::string, int>> rows;
+    for (const auto& [name, text] : parityInputs())
+        rows.emplace_back(text, segmentParity(text));
+    for (const LongParity& row : longParityInputs())
+        rows.emplace_back(row.text, row.parity);
+    for (const auto& [text, expected] : rows) {
+        const std::string name = text.substr(0, 24);
         const std::int64_t made = qrkit_test::allocationsMade();
         qrkit_test::failAllocationAfter(0);
         const int parity = QRCodeGetParity(text.c_str());
