@@ -48,12 +48,17 @@ int encodeQrSegment(InputSegment& segment, int version);
 void appendSegmentPayload(int mode, const std::uint8_t* bytes, int size, BitString& bits);
 // The size estimate of a segment in bits for a QR version, without encoding.
 int estimateSegmentBits(const InputSegment& segment, int version);
-// The fewest bits a segment of size bytes in mode takes in any QR Code or Micro QR Code version: its
-// payload and three header bits (the count field of M1, the shortest header of any version).
-int fewestSegmentBits(int mode, int size);
+// A lower bound, in sixths of a bit, of the bits a segment takes in any QR Code or Micro QR Code
+// version, divided greedily, optimally or by a forced mode. A numeric, alphanumeric or byte segment is
+// a piece of a plain run, which the optimal division may divide anew: at least 10/3 bits a digit and
+// 11/2 bits any other byte (alphanumeric; a Kanji pair takes 13 bits, a group separator after FNC1 may
+// be written as '%'), no header counted. A Kanji segment and the segments of escapes stay as they are:
+// their payload and three header bits (the count field of M1, the shortest header of any version).
+long long fewestSegmentSixths(const InputSegment& segment);
 // The most data bits any symbol holds (version 40 at level L).
 int mostDataBits();
-// A number of segments that no symbol holds: every segment takes at least three bits.
+// A number of segments that no symbol holds: every segment takes at least three bits (a piece of a run
+// holds a byte or more).
 std::size_t segmentLimit();
 
 class QRInput {
@@ -108,7 +113,8 @@ class QRInput {
     // over-long input proportional to its length.
     bool exceedsEverySymbol = false;
     // False when no symbol can hold the segments: the list was cut (exceedsEverySymbol), or their
-    // fewest bits exceed mostDataBits(). Takes time linear in the number of segments, encodes nothing.
+    // fewest bits (fewestSegmentSixths) exceed mostDataBits(). Takes time linear in the number of segments,
+    // encodes nothing.
     bool mayFit() const;
 
   protected:

@@ -200,8 +200,14 @@ int estimateSegmentBits(const InputSegment& segment, int version) {
     return base + (w + 4) * ((n + perHeader - 1) / perHeader);
 }
 
-int fewestSegmentBits(int mode, int size) {
-    return 3 + payloadBits(mode, size);
+long long fewestSegmentSixths(const InputSegment& segment) {
+    if (segment.mode >= kNumeric && segment.mode <= kByte) {
+        long long sixths = 0;
+        for (std::uint8_t byte : segment.data)
+            sixths += detail::isDigit(byte) ? 20 : 33;
+        return sixths;
+    }
+    return 6LL * (3 + payloadBits(segment.mode, segment.size()));
 }
 
 int mostDataBits() {
@@ -214,10 +220,10 @@ std::size_t segmentLimit() {
 
 bool QRInput::mayFit() const {
     if (exceedsEverySymbol) return false;
-    long long bits = 0;
+    long long sixths = 0;
     for (const InputSegment& segment : segments)
-        bits += fewestSegmentBits(segment.mode, segment.size());
-    return bits <= mostDataBits();
+        sixths += fewestSegmentSixths(segment);
+    return sixths <= 6LL * mostDataBits();
 }
 
 QRInput::QRInput(int version, int forcedMode, int ecLevel)

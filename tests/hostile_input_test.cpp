@@ -183,20 +183,31 @@ TEST(HostileInput, SegmentsStopAtTheLimit) {
     EXPECT_FALSE(micro.dataBitString(bits));
 }
 
+// The lower bound counts 10/3 bits a digit and 11/2 bits any other byte of a plain run (what the optimal
+// division may reach), and the exact payload and three bits of every other segment.
 TEST(HostileInput, MayFitIsALowerBound) {
     const struct {
         const char* name;
         std::string input;
         bool mayFit;
-        bool fits;  // what version selection finds
+        bool fits;  // what version selection finds, greedy and optimal
     } rows[] = {
         {"two letters", "AB", true, true},
         {"2953 bytes, the most version 40-L holds", std::string(2953, 'a'), true, true},
-        {"2955 bytes: 23643 bits at the fewest", std::string(2955, 'a'), true, false},
-        {"2956 bytes: 23651 bits at the fewest", std::string(2956, 'a'), false, false},
-        {"two full runs", std::string(7168, 'a') + "~1" + std::string(7168, 'a'), false, false},
+        {"2954 bytes", std::string(2954, 'a'), true, false},
+        {"4299 bytes: 23644.5 bits at the fewest", std::string(4299, 'a'), true, false},
+        {"4300 bytes: 23650 bits at the fewest", std::string(4300, 'a'), false, false},
+        {"4296 alphanumerics, the most version 40-L holds", std::string(4296, 'A'), true, true},
+        {"4300 alphanumerics", std::string(4300, 'A'), false, false},
         {"7089 digits, the most version 40-L holds", std::string(7089, '7'), true, true},
-        {"7095 digits: 23653 bits at the fewest", std::string(7095, '7'), false, false},
+        {"7094 digits: 23646.7 bits at the fewest", std::string(7094, '7'), true, false},
+        {"7095 digits: 23650 bits at the fewest", std::string(7095, '7'), false, false},
+        {"two full runs", std::string(7168, 'a') + "~1" + std::string(7168, 'a'), false, false},
+        {"1970 FNC1 blocks: 23640 bits, the most version 40-L holds", repeated("~3[1]", 5 * 1970), true,
+         true},
+        {"1971 FNC1 blocks: 23652 bits", repeated("~3[1]", 5 * 1971), true, false},
+        {"2149 FNC1 blocks: 23639 bits at the fewest", repeated("~3[1]", 5 * 2149), true, false},
+        {"2150 FNC1 blocks: 23650 bits at the fewest", repeated("~3[1]", 5 * 2150), false, false},
     };
     for (const auto& row : rows) {
         QRInput input(0, 0, 0);
@@ -205,6 +216,10 @@ TEST(HostileInput, MayFitIsALowerBound) {
         EXPECT_EQ(input.mayFit(), row.mayFit) << row.name;
         BitString bits;
         EXPECT_EQ(input.dataBitString(bits), row.fits) << row.name;
+        QRInput optimal(0, 0, 0);
+        optimal.optimalSegmentation = true;
+        ASSERT_EQ(parse(optimal, row.input).result, 0) << row.name;
+        EXPECT_EQ(optimal.dataBitString(bits), row.fits) << row.name << " (optimal)";
     }
 }
 
@@ -347,8 +362,16 @@ Work measure(const std::function<void()>& call) {
 TEST(HostileInput, WorkGrowsLinearly) {
     const std::size_t kLarge = 64 * 1024;
     const std::size_t kSmall = 8 * 1024;
-    const char* const units[] = {"~3[1]", "~50[4096,4096,f]", "~d065",       "~4[~d147~d095]",
-                                 "~1a",   "~7000026",         "~50[:swiss7]"};
+    // The last unit: short runs of a Kanji pair and mixed modes, for the optimal division.
+    const char* const units[] = {"~3[1]",
+                                 "~50[4096,4096,f]",
+                                 "~d065",
+                                 "~4[~d147~d095]",
+                                 "~1a",
+                                 "~7000026",
+                                 "~50[:swiss7]",
+                                 "~1\x93\x5F"
+                                 "1A"};
     const struct {
         const char* name;
         std::function<void(const std::string&)> call;
@@ -363,6 +386,18 @@ TEST(HostileInput, WorkGrowsLinearly) {
          [](const std::string& data) {
              const std::u16string wide(data.begin(), data.end());
              QRCODE_RESULT handle = QRCodeEncode2W(reinterpret_cast<const qrkit_char16*>(wide.c_str()), 0, 0);
+             if (handle != nullptr) DestroyQRCodeEncodeResult(handle);
+         }},
+        {"QRCodeEncodeOptimal",
+         [](const std::string& data) {
+             QRCODE_RESULT handle = nullptr;
+             QRCodeEncodeOptimal(data.c_str(), 0, 0, &handle);
+             if (handle != nullptr) DestroyQRCodeEncodeResult(handle);
+         }},
+        {"MicroQRCodeEncodeOptimal",
+         [](const std::string& data) {
+             QRCODE_RESULT handle = nullptr;
+             MicroQRCodeEncodeOptimal(data.c_str(), 0, 0, &handle);
              if (handle != nullptr) DestroyQRCodeEncodeResult(handle);
          }},
         {"MicroQRCodeEncode",
