@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "encoder/qrinput.h"
+#include "encoder/input_detail.h"
 #include "encoder/result_codes.h"
 
 namespace kelvane2::qrencode {
@@ -67,15 +67,7 @@ std::int32_t encodeHibc(const char* data, const EncodeOptions& options, IQrcodeR
 }
 
 std::uint8_t computeParity(const std::uint8_t* data, int length) {
-    QRInput input(0, 0, 0);
-    input.parse(data, length);
-    std::uint8_t parity = 0;
-    for (const InputSegment& segment : input.segments) {
-        if (segment.mode < kNumeric || segment.mode > kKanji) continue;
-        for (std::uint8_t byte : segment.data)
-            parity ^= byte;
-    }
-    return parity;
+    return detail::parityOfInput(data, length);
 }
 
 }  // namespace kelvane2::qrencode

@@ -26,7 +26,7 @@ std::int32_t encodeHibc(const char* data, const EncodeOptions& options, IQrcodeR
 
 // The XOR of the data bytes of every character segment (numeric, alphanumeric, byte, Kanji) the input
 // language yields for data; escapes count by the bytes they produce. A parse error leaves the parity
-// of what was parsed.
+// of what was parsed. Allocates nothing, so it cannot run out of memory; time linear in length.
 std::uint8_t computeParity(const std::uint8_t* data, int length);
 
 }  // namespace kelvane2::qrencode

@@ -52,6 +52,11 @@ std::int32_t leadingDecimal(const char* begin, const char* end);
 // forms). Returns their count.
 int designatorBytes(std::uint32_t value, std::uint8_t out[3]);
 
+// The structured-append parity of input in the input language, read by the parser without building
+// segments: the XOR of the bytes of every numeric, alphanumeric, byte and Kanji segment that a parse
+// produces (up to the error, when the input fails to parse). Allocates nothing.
+std::uint8_t parityOfInput(const std::uint8_t* data, int length);
+
 }  // namespace kelvane2::qrencode::detail
 
 #endif

@@ -62,6 +62,7 @@ int highestMicroLevel(int version) {
 }
 
 bool MQRInput::fitMicroVersion() {
+    if (!mayFit()) return false;
     if (optimalSegmentation) return fitOptimalMicroVersion(*this);
     for (int candidate = version == 0 ? 1 : version; candidate <= 4; ++candidate) {
         int bits = encodeAllSegments(candidate);

@@ -88,18 +88,43 @@ const char* swissCrossText(int size) {
     return kSwissCross[size - kSwissCrossSmallest];
 }
 
-I2DBitPattern* parseOverlayText(const char* text, std::size_t length) {
-    if (text == nullptr || length == 0) return nullptr;
+namespace {
+
+// The two counts and the start of the module data of overlay text; false when the text is malformed.
+struct OverlayHeader {
+    std::int32_t rows = 0;
+    std::int32_t columns = 0;
+    const char* hex = nullptr;
+};
+
+bool readOverlayHeader(const char* text, std::size_t length, OverlayHeader& header) {
+    if (text == nullptr || length == 0) return false;
     const char* end = text + length;
     const char* firstComma = std::find(text, end, ',');
-    if (firstComma == end) return nullptr;
+    if (firstComma == end) return false;
     const char* secondComma = std::find(firstComma + 1, end, ',');
-    if (secondComma == end) return nullptr;
-    std::int32_t rows = detail::leadingDecimal(text, firstComma);
-    std::int32_t columns = detail::leadingDecimal(firstComma + 1, secondComma);
-    const char* hex = secondComma + 1;
-    if (rows <= 0 || columns <= 0 || hex == end) return nullptr;
-    if (rows > kOverlayMaxSide || columns > kOverlayMaxSide) return nullptr;
+    if (secondComma == end) return false;
+    header.rows = detail::leadingDecimal(text, firstComma);
+    header.columns = detail::leadingDecimal(firstComma + 1, secondComma);
+    header.hex = secondComma + 1;
+    if (header.rows <= 0 || header.columns <= 0 || header.hex == end) return false;
+    return header.rows <= kOverlayMaxSide && header.columns <= kOverlayMaxSide;
+}
+
+}  // namespace
+
+bool overlayTextValid(const char* text, std::size_t length) {
+    OverlayHeader header;
+    return readOverlayHeader(text, length, header);
+}
+
+I2DBitPattern* parseOverlayText(const char* text, std::size_t length) {
+    OverlayHeader header;
+    if (!readOverlayHeader(text, length, header)) return nullptr;
+    const char* end = text + length;
+    const char* hex = header.hex;
+    const std::int32_t rows = header.rows;
+    const std::int32_t columns = header.columns;
 
     auto* pattern = new Simple2DBitPattern(rows, columns);
     I2DBitPattern* view = nullptr;

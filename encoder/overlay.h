@@ -15,6 +15,9 @@ constexpr int kOverlayMaxSide = 4096;
 // "rows,columns,hex rows" to a bit pattern with one reference for the caller; null when the text is
 // malformed.
 I2DBitPattern* parseOverlayText(const char* text, std::size_t length);
+// Whether parseOverlayText accepts the text, found without building the pattern: the two counts
+// 1-kOverlayMaxSide and module data after the second comma. Reads the text up to its second comma.
+bool overlayTextValid(const char* text, std::size_t length);
 // The Swiss cross for a symbol width (one reference for the caller); null when no size suits it.
 I2DBitPattern* makeSwissCrossOverlay(int width);
 // The overlay text of the built-in Swiss cross of a size 7-27; null for other sizes.

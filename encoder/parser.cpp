@@ -2,9 +2,9 @@
 // structured-append headers, designators, FNC1 markers and center overlays.
 #include <algorithm>
 #include <boost/algorithm/string/trim.hpp>
+#include <boost/range/iterator_range.hpp>
+#include <cassert>
 #include <cstring>
-#include <string>
-#include <vector>
 
 #include "encoder/input_detail.h"
 #include "encoder/overlay.h"
@@ -80,15 +80,126 @@ bool isShiftJisKanji(unsigned value) {
     return (value >= 0x8140 && value <= 0x9FFC) || (value >= 0xE040 && value <= 0xEBBF);
 }
 
-// One parse: the position, the pending run and the structured-append record.
-class Parser {
+// Where a parse puts what it reads: the segment list, structured-append header and overlay of a
+// QRInput (InputSink), or only the parity of the data bytes (ParitySink). A sink is told of every
+// finished run, every escape segment, the header and the overlay blocks, in input order.
+//
+// InputSink stores at most segmentLimit() segments: more than that never fit any symbol, so it marks
+// the input (exceedsEverySymbol) and stores no more, and the parse reads on only for the errors of the
+// rest. An over-long input then costs no more than reading it.
+class InputSink {
   public:
-    Parser(QRInput& input, const std::uint8_t* data, int length, bool micro)
-        : input_(input), data_(data), n_(length), micro_(micro) {
-        pending_.reserve(static_cast<std::size_t>(std::min(length, kPendingRunLimit)));
+    explicit InputSink(QRInput& input) : input_(input), limit_(segmentLimit()) {}
+
+    // Whether the list already holds a data segment (numeric, alphanumeric, byte or Kanji).
+    bool holdsData() const {
+        return std::any_of(input_.segments.begin(), input_.segments.end(),
+                           [](const InputSegment& segment) { return segment.mode <= kKanji; });
+    }
+    // A finished run of plain bytes: 0, or kErrInvalidCharacters when it does not fit the forced mode.
+    int run(const std::uint8_t* bytes, int length) {
+        if (full()) return input_.forcedMode == 0 ? 0 : input_.checkForcedRun(bytes, length);
+        if (input_.forcedMode == 0) {
+            input_.segmentRun(bytes, length);
+            return 0;
+        }
+        return input_.forcedRun(bytes, length) != 0 ? kErrInvalidCharacters : 0;
+    }
+    void segment(int mode, const std::uint8_t* bytes, int size) {
+        if (!full()) input_.appendSegment(mode, bytes, size);
+    }
+    void structuredAppend(const std::uint8_t (&header)[3]) {
+        input_.prependSegment(kStructuredAppend, header, 3);
+    }
+    void overlayName(const char* begin, const char* end) {
+        input_.overlayName.assign(begin, end);
+        input_.hasOverlayName = true;
+        if (input_.version < kNamedOverlayVersion) input_.version = kNamedOverlayVersion;
+    }
+    // Overlay text that overlayTextValid accepted: it replaces any earlier bitmap. Only the last one
+    // of an input is ever built (by finish), so a long list of blocks costs no more than its text.
+    void overlayText(const char* text, std::size_t length) {
+        releaseOverlay();
+        overlayText_ = text;
+        overlayLength_ = length;
+    }
+    // Malformed overlay text: the bitmap is emptied (and the parse fails).
+    void overlayRejected() {
+        releaseOverlay();
+        overlayText_ = nullptr;
+    }
+    // Builds the bitmap of the last overlay text, whether or not the parse succeeded.
+    void finish() {
+        if (overlayText_ == nullptr) return;
+        input_.overlay = parseOverlayText(overlayText_, overlayLength_);
+        assert(input_.overlay != nullptr);
+        overlayText_ = nullptr;
     }
 
+  private:
+    // Whether the list has reached the limit (and the input is marked).
+    bool full() {
+        if (input_.segments.size() >= limit_) input_.exceedsEverySymbol = true;
+        return input_.exceedsEverySymbol;
+    }
+
+    void releaseOverlay() {
+        if (input_.overlay != nullptr) {
+            input_.overlay->Release();
+            input_.overlay = nullptr;
+        }
+    }
+
+    QRInput& input_;
+    const std::size_t limit_;
+    const char* overlayText_ = nullptr;
+    std::size_t overlayLength_ = 0;
+};
+
+// The XOR of the data bytes of every numeric, alphanumeric, byte and Kanji segment the parse yields.
+// A plain run is divided into segments that together hold all of its bytes, so a run counts by its
+// bytes. Allocates nothing.
+class ParitySink {
+  public:
+    bool holdsData() const { return false; }
+    int run(const std::uint8_t* bytes, int length) {
+        add(bytes, length);
+        return 0;
+    }
+    void segment(int mode, const std::uint8_t* bytes, int size) {
+        if (mode >= kNumeric && mode <= kKanji) add(bytes, size);
+    }
+    void structuredAppend(const std::uint8_t (&)[3]) {}
+    void overlayName(const char*, const char*) {}
+    void overlayText(const char*, std::size_t) {}
+    void overlayRejected() {}
+    void finish() {}
+
+    std::uint8_t parity = 0;
+
+  private:
+    void add(const std::uint8_t* bytes, int size) {
+        for (int k = 0; k < size; ++k)
+            parity ^= bytes[k];
+    }
+};
+
+// One parse: the position, the pending run and the structured-append record. Every byte of the input
+// is looked at a bounded number of times, so a parse takes time linear in the input's length.
+template <class Sink>
+class Parser {
+  public:
+    Parser(Sink& sink, const std::uint8_t* data, int length, bool micro)
+        : sink_(sink), data_(data), n_(length), micro_(micro), dataSeen_(sink.holdsData()) {}
+
     int run() {
+        const int status = readAll();
+        sink_.finish();
+        return status;
+    }
+
+  private:
+    int readAll() {
         while (p_ < n_) {
             int status = data_[p_] == '~' ? escape() : appendPlain();
             if (status != 0) return status;
@@ -96,12 +207,11 @@ class Parser {
         if (int status = flush()) return status;
         if (appendPresent_) {
             const std::uint8_t header[3] = {appendTotal_, appendPosition_, appendParity_};
-            input_.prependSegment(kStructuredAppend, header, 3);
+            sink_.structuredAppend(header);
         }
         return 0;
     }
 
-  private:
     // True when k bytes follow the '~' at p_.
     bool follows(int k) const { return p_ + k < n_; }
     // Three digits at i, all inside the limit, as their value; -1 otherwise.
@@ -121,8 +231,8 @@ class Parser {
     const char* chars(int i) const { return reinterpret_cast<const char*>(data_ + i); }
 
     int appendPending(std::uint8_t byte) {
-        if (static_cast<int>(pending_.size()) >= kPendingRunLimit) return kErrInputTooLong;
-        pending_.push_back(byte);
+        if (pendingCount_ >= kPendingRunLimit) return kErrInputTooLong;
+        pending_[pendingCount_++] = byte;
         return 0;
     }
 
@@ -130,23 +240,18 @@ class Parser {
     int appendPlain() {
         const void* tilde = std::memchr(data_ + p_, '~', static_cast<std::size_t>(n_ - p_));
         int end = tilde == nullptr ? n_ : static_cast<int>(static_cast<const std::uint8_t*>(tilde) - data_);
-        int room = kPendingRunLimit - static_cast<int>(pending_.size());
-        if (end - p_ > room) return kErrInputTooLong;
-        pending_.insert(pending_.end(), data_ + p_, data_ + end);
+        if (end - p_ > kPendingRunLimit - pendingCount_) return kErrInputTooLong;
+        std::memcpy(pending_ + pendingCount_, data_ + p_, static_cast<std::size_t>(end - p_));
+        pendingCount_ += end - p_;
         p_ = end;
         return 0;
     }
 
     int flush() {
-        if (pending_.empty()) return 0;
-        int length = static_cast<int>(pending_.size());
-        int status = 0;
-        if (input_.forcedMode == 0) {
-            input_.segmentRun(pending_.data(), length);
-        } else if (input_.forcedRun(pending_.data(), length) != 0) {
-            status = kErrInvalidCharacters;
-        }
-        pending_.clear();
+        if (pendingCount_ == 0) return 0;
+        const int status = sink_.run(pending_, pendingCount_);
+        dataSeen_ = true;
+        pendingCount_ = 0;
         return status;
     }
 
@@ -174,13 +279,13 @@ class Parser {
             return designator();
         if (next == '9') {
             if (int status = flush()) return status;
-            input_.appendSegment(kIndicator15, nullptr, 0);
+            sink_.segment(kIndicator15, nullptr, 0);
             p_ += 2;
             return 0;
         }
         if (!micro_ && next == '1') {
             if (int status = flush()) return status;
-            input_.appendSegment(kFnc1First, nullptr, 0);
+            sink_.segment(kFnc1First, nullptr, 0);
             p_ += 2;
             return 0;
         }
@@ -226,8 +331,9 @@ class Parser {
             if (int status = appendPending(static_cast<std::uint8_t>(byte))) return status;
         }
         // A last byte without partner is dropped.
-        input_.appendSegment(kKanji, pending_.data(), static_cast<int>(pending_.size()));
-        pending_.clear();
+        sink_.segment(kKanji, pending_, pendingCount_);
+        dataSeen_ = true;
+        pendingCount_ = 0;
         skipBlock(close);
         return 0;
     }
@@ -247,15 +353,16 @@ class Parser {
         int secondBegin = firstClose + 2;
         int secondClose = blockEnd(secondBegin);
         if (secondClose == n_) return kErrAppendTotal;
-        std::string text(chars(secondBegin), chars(secondClose));
+        const char* text = chars(secondBegin);
+        const char* textEnd = chars(secondClose);
+        const char* comma = std::find(text, textEnd, ',');
         std::int32_t total;
         std::uint8_t parity = kDefaultParity;
-        std::size_t comma = text.find(',');
-        if (comma == std::string::npos) {
-            total = decimalOf(boost::algorithm::trim_copy(text));
+        if (comma == textEnd) {
+            total = trimmedDecimal(text, textEnd);
         } else {
-            total = decimalOf(boost::algorithm::trim_copy(text.substr(0, comma)));
-            std::int32_t value = decimalOf(boost::algorithm::trim_copy(text.substr(comma + 1)));
+            total = trimmedDecimal(text, comma);
+            std::int32_t value = trimmedDecimal(comma + 1, textEnd);
             parity = static_cast<std::uint8_t>(static_cast<std::uint32_t>(value) & 0xFFu);  // modulo 256
         }
         if (total < 1 || total > kMaxSymbols) return kErrAppendTotal;
@@ -268,8 +375,10 @@ class Parser {
         return 0;
     }
 
-    static std::int32_t decimalOf(const std::string& text) {
-        return detail::leadingDecimal(text.data(), text.data() + text.size());
+    // The value of a field with its surrounding white space trimmed.
+    static std::int32_t trimmedDecimal(const char* begin, const char* end) {
+        const auto field = boost::algorithm::trim_copy(boost::make_iterator_range(begin, end));
+        return detail::leadingDecimal(field.begin(), field.end());
     }
 
     // '~' and '7', '8' or '9' with six digits: Eci, Indicator14 or Indicator15 designator bytes.
@@ -282,7 +391,7 @@ class Parser {
         std::uint8_t bytes[3];
         int count = detail::designatorBytes(value, bytes);
         int mode = kind == '7' ? kEci : (kind == '8' ? kIndicator14 : kIndicator15);
-        input_.appendSegment(mode, bytes, count);
+        sink_.segment(mode, bytes, count);
         p_ += 8;
         return 0;
     }
@@ -291,13 +400,11 @@ class Parser {
     int fnc1SecondBlock() {
         if (int status = flush()) return status;
         int close = blockEnd(p_ + 3);
-        bool afterData = std::any_of(input_.segments.begin(), input_.segments.end(),
-                                     [](const InputSegment& segment) { return segment.mode <= kKanji; });
-        if (afterData) return kErrFnc1SecondBlock;
+        if (dataSeen_) return kErrFnc1SecondBlock;
         std::int32_t value = detail::leadingDecimal(chars(p_ + 3), chars(close));
         if (value < 0 || value > 255) return kErrFnc1SecondBlock;
         const std::uint8_t indicator = static_cast<std::uint8_t>(value);
-        input_.appendSegment(kFnc1Second, &indicator, 1);
+        sink_.segment(kFnc1Second, &indicator, 1);
         skipBlock(close);
         return 0;
     }
@@ -307,27 +414,28 @@ class Parser {
         int begin = p_ + 4;
         int close = blockEnd(begin);
         if (close > begin && data_[begin] == ':') {
-            input_.overlayName.assign(chars(begin), chars(close));
-            input_.hasOverlayName = true;
-            if (input_.version < kNamedOverlayVersion) input_.version = kNamedOverlayVersion;
+            sink_.overlayName(chars(begin), chars(close));
         } else {
-            if (input_.overlay != nullptr) {
-                input_.overlay->Release();
-                input_.overlay = nullptr;
+            const std::size_t length = static_cast<std::size_t>(close - begin);
+            if (!overlayTextValid(chars(begin), length)) {
+                sink_.overlayRejected();
+                return kErrOverlayBlock;
             }
-            input_.overlay = parseOverlayText(chars(begin), static_cast<std::size_t>(close - begin));
-            if (input_.overlay == nullptr) return kErrOverlayBlock;
+            sink_.overlayText(chars(begin), length);
         }
         skipBlock(close);
         return 0;
     }
 
-    QRInput& input_;
+    Sink& sink_;
     const std::uint8_t* data_;
     int n_;
     bool micro_;
     int p_ = 0;
-    std::vector<std::uint8_t> pending_;
+    std::uint8_t pending_[kPendingRunLimit];
+    int pendingCount_ = 0;
+    // Whether a data segment was produced: FNC1 in second position must come before the data.
+    bool dataSeen_;
     bool appendPresent_ = false;
     std::uint8_t appendTotal_ = 0;
     std::uint8_t appendPosition_ = 0;
@@ -342,8 +450,21 @@ int QRInput::parse(const std::uint8_t* data, int length) {
 
 int QRInput::parseLanguage(const std::uint8_t* data, int length, bool micro) {
     if (data == nullptr || length <= 0) return 0;
-    Parser parser(*this, data, length, micro);
+    InputSink sink(*this);
+    Parser<InputSink> parser(sink, data, length, micro);
     return parser.run();
 }
+
+namespace detail {
+
+std::uint8_t parityOfInput(const std::uint8_t* data, int length) {
+    if (data == nullptr || length <= 0) return 0;
+    ParitySink sink;
+    Parser<ParitySink> parser(sink, data, length, false);
+    parser.run();
+    return sink.parity;
+}
+
+}  // namespace detail
 
 }  // namespace kelvane2::qrencode

@@ -48,6 +48,18 @@ int encodeQrSegment(InputSegment& segment, int version);
 void appendSegmentPayload(int mode, const std::uint8_t* bytes, int size, BitString& bits);
 // The size estimate of a segment in bits for a QR version, without encoding.
 int estimateSegmentBits(const InputSegment& segment, int version);
+// A lower bound, in sixths of a bit, of the bits a segment takes in any QR Code or Micro QR Code
+// version, divided greedily, optimally or by a forced mode. A numeric, alphanumeric or byte segment is
+// a piece of a plain run, which the optimal division may divide anew: at least 10/3 bits a digit and
+// 11/2 bits any other byte (alphanumeric; a Kanji pair takes 13 bits, a group separator after FNC1 may
+// be written as '%'), no header counted. A Kanji segment and the segments of escapes stay as they are:
+// their payload and three header bits (the count field of M1, the shortest header of any version).
+long long fewestSegmentSixths(const InputSegment& segment);
+// The most data bits any symbol holds (version 40 at level L).
+int mostDataBits();
+// A number of segments that no symbol holds: every segment takes at least three bits (a piece of a run
+// holds a byte or more).
+std::size_t segmentLimit();
 
 class QRInput {
   public:
@@ -78,6 +90,8 @@ class QRInput {
     void segmentRun(const std::uint8_t* run, int length);
     // Appends a run as one segment under forcedMode 1-7; returns 0 or kErrInvalidCharacters.
     int forcedRun(const std::uint8_t* run, int length);
+    // What forcedRun would return for the run, without appending anything.
+    int checkForcedRun(const std::uint8_t* run, int length) const;
 
     void appendSegment(int mode, const std::uint8_t* bytes, int size);
     void prependSegment(int mode, const std::uint8_t* bytes, int size);
@@ -94,6 +108,14 @@ class QRInput {
     // Name of a built-in overlay, colon included; meaningful when hasOverlayName.
     std::string overlayName;
     bool hasOverlayName = false;
+    // Set by the parse once the list holds segmentLimit() segments: the list then stops growing (the
+    // rest of the input is still read, for its errors) and no version fits. Keeps the work on an
+    // over-long input proportional to its length.
+    bool exceedsEverySymbol = false;
+    // False when no symbol can hold the segments: the list was cut (exceedsEverySymbol), or their
+    // fewest bits (fewestSegmentSixths) exceed mostDataBits(). Takes time linear in the number of segments,
+    // encodes nothing.
+    bool mayFit() const;
 
   protected:
     // The parser behind parse; micro restricts it to the escapes of Micro QR Code.

@@ -151,6 +151,14 @@ int QRInput::forcedRun(const std::uint8_t* run, int length) {
     return 0;
 }
 
+int QRInput::checkForcedRun(const std::uint8_t* run, int length) const {
+    for (int i = 0; i < length; ++i) {
+        if (forcedMode == 2 && !detail::isDigit(run[i])) return kErrInvalidCharacters;
+        if (forcedMode == 3 && !detail::isAlphanumeric(run[i])) return kErrInvalidCharacters;
+    }
+    return 0;
+}
+
 int QRInput::lowerBoundVersion() {
     int a = 0;
     for (;;) {
@@ -165,6 +173,7 @@ int QRInput::lowerBoundVersion() {
 }
 
 bool QRInput::settleVersion() {
+    if (!mayFit()) return false;
     if (optimalSegmentation) return settleOptimalVersion(*this);
     int estimate = lowerBoundVersion();
     if (estimate > version) version = estimate;

@@ -200,6 +200,32 @@ int estimateSegmentBits(const InputSegment& segment, int version) {
     return base + (w + 4) * ((n + perHeader - 1) / perHeader);
 }
 
+long long fewestSegmentSixths(const InputSegment& segment) {
+    if (segment.mode >= kNumeric && segment.mode <= kByte) {
+        long long sixths = 0;
+        for (std::uint8_t byte : segment.data)
+            sixths += detail::isDigit(byte) ? 20 : 33;
+        return sixths;
+    }
+    return 6LL * (3 + payloadBits(segment.mode, segment.size()));
+}
+
+int mostDataBits() {
+    return 8 * QrTables::dataCodewords(40, 0);
+}
+
+std::size_t segmentLimit() {
+    return static_cast<std::size_t>(mostDataBits() / 3 + 1);
+}
+
+bool QRInput::mayFit() const {
+    if (exceedsEverySymbol) return false;
+    long long sixths = 0;
+    for (const InputSegment& segment : segments)
+        sixths += fewestSegmentSixths(segment);
+    return sixths <= 6LL * mostDataBits();
+}
+
 QRInput::QRInput(int version, int forcedMode, int ecLevel)
     : version(std::clamp(version, 0, 40)),
       forcedMode(std::clamp(forcedMode, 0, 7)),

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "encoder/qrinput.h"
 #include "encoder/result_codes.h"
 #include "fuzz/fuzz_checks.h"
 #include "qrkit/qrkit.h"
@@ -44,9 +45,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t siz
     const std::uint8_t choice = reader.byte();
     const std::string data = reader.restAsText();
 
-    // The parity is defined for any text.
+    // The parity is defined for any text: the XOR of the data segments' bytes, as a full parse gives
+    // them (while the segment list holds them all).
     const int parity = QRCodeGetParity(data.c_str());
     FUZZ_CHECK(parity >= 0 && parity <= 255, "parity out of range");
+    {
+        kelvane2::qrencode::QRInput parsed(0, 0, 0);
+        parsed.parse(reinterpret_cast<const std::uint8_t*>(data.data()), static_cast<int>(data.size()));
+        if (!parsed.exceedsEverySymbol) {
+            int expected = 0;
+            for (const kelvane2::qrencode::InputSegment& segment : parsed.segments) {
+                if (segment.mode > kelvane2::qrencode::kKanji) continue;
+                for (std::uint8_t byte : segment.data)
+                    expected ^= byte;
+            }
+            FUZZ_CHECK(parity == expected, "parity " + std::to_string(parity) + ", segments give " +
+                                               std::to_string(expected));
+        }
+    }
 
     std::string text;
     const bool valid = hibcText(data, text);

@@ -56,6 +56,16 @@ OVERLAY_TEXT = [b"7,7,007c6c446c7c00", b"2,12,ABC", b"3,3", b"0,3,00", b"-1,5,6,
                 b"4096,1,00", b"4097,1,00", b" +5, -2,-f+1", b"99999999999,1,00"]
 
 
+def repeated(unit, size):
+    return unit * (size // len(unit))
+
+
+# Long inputs that once took more than linear time (every FNC1 second-position block rescanned the
+# segments before it; every overlay block built a 2 MB bitmap), for the long runs (-max_len=70000).
+LONG_QR_DATA = [repeated(b"~3[1]", 60000), repeated(b"~50[4096,4096,f]", 60000),
+                repeated(b"~d065~1a", 60000), repeated(b"~4[~d147~d095]", 60000)]
+
+
 def main():
     for data in QR_DATA:
         for i, word in enumerate(QR_WORDS):
@@ -64,6 +74,20 @@ def main():
         wide = "".join(chr(c) for c in data.decode("latin-1").encode("latin-1"))
         write("qr_encode", encode_header(0, 1, 3) + wide.encode("utf-16-le"))
     write("qr_encode", encode_header(0, 0, 3) + "Grüße 日本".encode("utf-16-le"))
+    for data in LONG_QR_DATA:
+        write("qr_encode", encode_header(0, 0, 0) + data)
+    # version word, level selector and raw level, UTF-16LE units
+    for i, text in enumerate(["HELLO WORLD", "Grüße 日本", "\U0001F600 paired", "€~d065~3[1]",
+                              "~50[:swiss7]Ω", "1" * 40]):
+        write("wide_encode", struct.pack("<IBI", [0, 1, 0x8005, 0x200][i % 4], 0, i % 4) +
+              text.encode("utf-16-le"))
+    lone = struct.pack("<H", 0xD800) + "A".encode("utf-16-le") + struct.pack("<H", 0xDC00)
+    write("wide_encode", struct.pack("<IBI", 0, 0, 1) + lone)
+    write("wide_encode", struct.pack("<IBI", 0, 0, 0) + repeated("~3[1]", 30000).encode("utf-16-le"))
+    write("wide_encode", struct.pack("<IBI", 0, 0, 0) + repeated("€~50[9,9,ff]", 30000).encode("utf-16-le"))
+    write("micro_encode", struct.pack("<BIBIB", 0, 0, 0, 0, 0) + repeated(b"~4[]", 60000))
+    write("hibc_encode", encode_header(0, 0, 0) + repeated(b"~3[1]~7000026ab", 60000))
+    write("overlay", bytes([0, 0]) + b"4096,4096," + repeated(b"f0", 60000))
     for i, data in enumerate(MICRO_DATA):
         for version in range(0, 6):
             write("micro_encode", struct.pack("<BIBIB", 0, version, 0, i % 4, i % 2) + data)

@@ -19,8 +19,6 @@ constexpr const char* kEpsCreator = "Vostrel-kelvane";
 // 0.01 in single precision, widened: the factor from 0.01 mm to millimetres.
 constexpr double kHundredthMillimetre = static_cast<double>(0.01f);
 
-constexpr std::int64_t kInt32Max = std::numeric_limits<std::int32_t>::max();
-
 std::int32_t truncateToInt32(double value) {
     if (!(value < 2147483648.0)) return std::numeric_limits<std::int32_t>::max();
     if (!(value > -2147483649.0)) return std::numeric_limits<std::int32_t>::min();
@@ -42,6 +40,7 @@ bool rasterOptionsValid(const RasterPaintOptions& options, int rows, int columns
     if (options.moduleWidth < 1 || options.moduleHeight < 1 || rows < 1 || columns < 1) return false;
     std::int64_t width = static_cast<std::int64_t>(columns) * options.moduleWidth;
     std::int64_t height = static_cast<std::int64_t>(rows) * options.moduleHeight;
+    if (width > kMaxRasterExtent || height > kMaxRasterExtent) return false;
     return format == kFormatPng ? pngExtentsFit(width, height) : bmpExtentsFit(width, height);
 }
 
@@ -51,7 +50,7 @@ bool vectorOptionsValid(const VectorPaintOptions& options, int rows, int columns
     if (rows < 1 || columns < 1) return false;
     std::int64_t w = snapModuleSize(options.moduleWidth, options.resolution);
     std::int64_t h = snapModuleSize(options.moduleHeight, options.resolution);
-    return columns * w <= kInt32Max && rows * h <= kInt32Max;
+    return columns * w <= kMaxVectorExtent && rows * h <= kMaxVectorExtent;
 }
 
 PaintStatus paintRaster(const RasterPaintOptions& options, I2DBitPattern* pattern, int format,

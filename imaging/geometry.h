@@ -51,13 +51,18 @@ struct VectorPaintOptions {
 // saturated to the 32-bit range) and vectorOptionsValid rejects such a call.
 std::int32_t snapModuleSize(std::int32_t size, std::int32_t resolution);
 
+// The largest raster image painted: 65,535 pixels a side.
+inline constexpr std::int64_t kMaxRasterExtent = 65535;
+// The largest vector page painted: 10 m a side, in 0.01 mm.
+inline constexpr std::int64_t kMaxVectorExtent = 1000000;
+
 // Whether a raster paint call can be carried out: format is 0 (PNG) or 4 (BMP), both module sizes and the
 // matrix's rows and columns are at least 1, and the image extents (columns x moduleWidth by rows x
-// moduleHeight pixels) fit in 32 bits and in the format's own fields.
+// moduleHeight pixels) are at most kMaxRasterExtent and fit the format's own fields.
 bool rasterOptionsValid(const RasterPaintOptions& options, int rows, int columns, int format);
 // Whether a vector paint call can be carried out: format is 1 (SVG), 2 (EMF bytes) or 3 (EPS), both
 // module sizes, the resolution and the matrix's rows and columns are at least 1, and the extents in
-// 0.01 mm of the snapped module sizes (columns x w by rows x h) fit in 32 signed bits.
+// 0.01 mm of the snapped module sizes (columns x w by rows x h) are at most kMaxVectorExtent.
 bool vectorOptionsValid(const VectorPaintOptions& options, int rows, int columns, int format);
 
 // Outcome of a writer or a dispatcher.

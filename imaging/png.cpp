@@ -1,6 +1,7 @@
 #include "imaging/png.h"
 
 #include <csetjmp>
+#include <cstdint>
 #include <cstring>
 #include <ctime>
 #include <memory>
@@ -62,6 +63,24 @@ void pngFlush(png_structp png) {
 
 [[noreturn]] void pngFail(png_structp png, png_const_charp) {
     png_longjmp(png, 1);
+}
+
+// The library's memory, zlib's included, comes from operator new; a refused allocation is remembered,
+// so that the error it causes is reported as exhausted memory, not as a failed write.
+struct PngMemory {
+    bool exhausted = false;
+};
+
+png_voidp pngAllocate(png_structp png, png_alloc_size_t size) {
+    png_voidp block = size <= static_cast<png_alloc_size_t>(SIZE_MAX)
+                          ? ::operator new(static_cast<std::size_t>(size), std::nothrow)
+                          : nullptr;
+    if (block == nullptr) static_cast<PngMemory*>(png_get_mem_ptr(png))->exhausted = true;
+    return block;
+}
+
+void pngRelease(png_structp, png_voidp block) {
+    ::operator delete(block);
 }
 
 void pngWarn(png_structp, png_const_charp) {}
@@ -139,8 +158,9 @@ bool writeGuarded(png_structp png, png_infop info, PngJob* job) {
 // Owns the library's write and info structures.
 class PngWriteStruct {
   public:
-    PngWriteStruct() {
-        png_ = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, pngFail, pngWarn);
+    explicit PngWriteStruct(PngMemory* memory) {
+        png_ = png_create_write_struct_2(PNG_LIBPNG_VER_STRING, nullptr, pngFail, pngWarn, memory,
+                                         pngAllocate, pngRelease);
         if (png_) info_ = png_create_info_struct(png_);
     }
     ~PngWriteStruct() {
@@ -167,7 +187,8 @@ PaintStatus writeWithLevel(I2DBitPattern* pattern, std::ostream& out, std::int32
         if (!pngExtentsFit(width, height)) return PaintStatus::kWriteFailed;
 
         std::unique_ptr<png_byte[]> row(new png_byte[static_cast<std::size_t>(width)]);
-        PngWriteStruct structs;
+        PngMemory memory;
+        PngWriteStruct structs(&memory);
         if (!structs.created()) return PaintStatus::kOutOfMemory;
 
         PngJob job{pattern,
@@ -180,7 +201,9 @@ PaintStatus writeWithLevel(I2DBitPattern* pattern, std::ostream& out, std::int32
                    backColour,
                    compressionLevel,
                    row.get()};
-        if (!writeGuarded(structs.png(), structs.info(), &job)) return PaintStatus::kWriteFailed;
+        const bool written = writeGuarded(structs.png(), structs.info(), &job);
+        if (memory.exhausted) return PaintStatus::kOutOfMemory;
+        if (!written) return PaintStatus::kWriteFailed;
         return out.good() ? PaintStatus::kOk : PaintStatus::kWriteFailed;
     } catch (const std::bad_alloc&) {
         return PaintStatus::kOutOfMemory;

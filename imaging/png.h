@@ -28,8 +28,8 @@ constexpr bool pngExtentsFit(std::int64_t width, std::int64_t height) {
 // palette entry 0 the fore colour (dark modules) and 1 the back colour, zlib level 9, a tIME chunk with
 // the time of writing and the two tEXt chunks above. Needs memory for one pixel row. Returns kWriteFailed
 // when the extents do not fit, libpng reports an error or out goes bad (writing stops at once), and
-// kOutOfMemory when the row or the library's structures cannot be allocated. What was written before a
-// failure stays in out.
+// kOutOfMemory when any allocation fails: the row, or any memory of libpng and zlib, which allocate
+// through operator new. What was written before a failure stays in out.
 PaintStatus writePng(I2DBitPattern* pattern, std::ostream& out, std::int32_t moduleWidth,
                      std::int32_t moduleHeight, std::uint32_t foreColour, std::uint32_t backColour);
 

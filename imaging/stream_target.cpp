@@ -82,16 +82,65 @@ bool StreamTarget::finish() {
     return true;
 }
 
-FileTarget::FileTarget(const char* path) {
-    file_.open(path, std::ios_base::out | std::ios_base::binary | std::ios_base::trunc);
+ReplacementFileBuffer::ReplacementFileBuffer(platform::ReplacementFile& file)
+    : file_(file), buffer_(new char[kBufferSize]) {
+    setp(buffer_.get(), buffer_.get() + kBufferSize);
+}
+
+bool ReplacementFileBuffer::drain() {
+    const std::size_t count = static_cast<std::size_t>(pptr() - pbase());
+    setp(buffer_.get(), buffer_.get() + kBufferSize);
+    return count == 0 || file_.write(buffer_.get(), count);
+}
+
+ReplacementFileBuffer::int_type ReplacementFileBuffer::overflow(int_type c) {
+    if (!drain()) return traits_type::eof();
+    if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
+    *pptr() = traits_type::to_char_type(c);
+    pbump(1);
+    return c;
+}
+
+std::streamsize ReplacementFileBuffer::xsputn(const char* bytes, std::streamsize n) {
+    const auto room = static_cast<std::streamsize>(epptr() - pptr());
+    if (n <= room) {
+        std::copy(bytes, bytes + n, pptr());
+        pbump(static_cast<int>(n));
+        return n;
+    }
+    // More than the buffer holds: what is buffered first, then the bytes themselves.
+    if (!drain()) return 0;
+    if (n < static_cast<std::streamsize>(kBufferSize)) {
+        std::copy(bytes, bytes + n, pptr());
+        pbump(static_cast<int>(n));
+        return n;
+    }
+    return file_.write(bytes, static_cast<std::size_t>(n)) ? n : 0;
+}
+
+int ReplacementFileBuffer::sync() {
+    return drain() ? 0 : -1;
+}
+
+FileTarget::FileTarget(const char* path) : buffer_(file_), stream_(&buffer_) {
+    open_ = file_.open(path);
+    if (!open_) stream_.setstate(std::ios_base::badbit);
 }
 
 bool FileTarget::finish() {
-    if (!file_.is_open()) return false;
-    file_.flush();
-    const bool written = file_.good();
-    file_.close();
-    return written && !file_.fail();
+    if (!open_) return false;
+    open_ = false;
+    stream_.flush();
+    if (!stream_.good()) {
+        file_.discard();
+        return false;
+    }
+    return file_.commit();
+}
+
+void FileTarget::discard() {
+    open_ = false;
+    file_.discard();
 }
 
 }  // namespace kelvane2::imaging

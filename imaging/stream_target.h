@@ -1,18 +1,21 @@
-// The two output targets of the paint exports: a file named by path, and a buffered stream over a
-// caller's IStream. A writer writes into target.out(); finish() then reports whether every byte reached
-// the target.
+// The two output targets of the paint exports: a file named by path, which replaces its destination
+// only once complete, and a buffered stream over a caller's IStream. A writer writes into target.out();
+// finish() then reports whether every byte reached the target.
 #ifndef QRKIT_IMAGING_STREAM_TARGET_H
 #define QRKIT_IMAGING_STREAM_TARGET_H
 
-#include <fstream>
+#include <cstddef>
 #include <ios>
+#include <memory>
 #include <ostream>
+#include <streambuf>
 
 #include <boost/iostreams/categories.hpp>
 #include <boost/iostreams/positioning.hpp>
 #include <boost/iostreams/stream.hpp>
 
 #include "platform/istream.h"
+#include "platform/replace_file.h"
 
 namespace kelvane2::imaging {
 
@@ -62,19 +65,56 @@ class StreamTarget {
     boost::iostreams::stream<IStreamDevice> stream_;
 };
 
-// Output to a file opened for binary writing: an existing file is truncated, a missing one created.
-class FileTarget {
+// The bytes of a FileTarget: a 64 KB buffer handed to the replacement file when full, on flush and at
+// the end. A refused write turns the stream over it bad.
+class ReplacementFileBuffer final : public std::streambuf {
   public:
-    explicit FileTarget(const char* path);
+    static constexpr std::size_t kBufferSize = 1 << 16;
 
-    // False when the file could not be opened (nothing was created).
-    bool isOpen() const { return file_.is_open(); }
-    std::ostream& out() { return file_; }
-    // Flushes and closes the file. True when every byte written into out() reached the file.
-    bool finish();
+    // Throws std::bad_alloc when the buffer cannot be had.
+    explicit ReplacementFileBuffer(platform::ReplacementFile& file);
+
+  protected:
+    int_type overflow(int_type c) override;
+    std::streamsize xsputn(const char* bytes, std::streamsize n) override;
+    int sync() override;
 
   private:
-    std::ofstream file_;
+    // Hands the buffered bytes to the file; false when it refuses them.
+    bool drain();
+
+    platform::ReplacementFile& file_;
+    std::unique_ptr<char[]> buffer_;
+};
+
+// Output to a file named by path, written under a temporary name in the same folder and put in the
+// destination's place only when the whole image is written (platform/replace_file.h): a failed paint
+// leaves the destination exactly as it was and no file behind. Bytes are written unchanged.
+class FileTarget {
+  public:
+    // Creates the temporary file. Throws std::bad_alloc when memory runs out (nothing is then left).
+    explicit FileTarget(const char* path);
+    FileTarget(const FileTarget&) = delete;
+    FileTarget& operator=(const FileTarget&) = delete;
+    // A target neither finished nor discarded is discarded.
+    ~FileTarget() = default;
+
+    // False when the file system refused: the destination is not a regular file, its folder is missing
+    // or not writable (nothing was created).
+    bool isOpen() const { return open_; }
+    std::ostream& out() { return stream_; }
+    // Writes what is left in the buffer, closes the file and renames it over the destination. True when
+    // every byte written into out() reached the file and it replaced the destination; otherwise the
+    // file is removed and the destination is as it was.
+    bool finish();
+    // Removes the file; the destination is as it was.
+    void discard();
+
+  private:
+    platform::ReplacementFile file_;
+    ReplacementFileBuffer buffer_;
+    std::ostream stream_;
+    bool open_ = false;
 };
 
 }  // namespace kelvane2::imaging

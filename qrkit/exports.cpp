@@ -111,12 +111,13 @@ QRKIT_API QRCODE_RESULT QRKIT_CALL HIBC_QRCodeEncode2(const char* data, int vers
 QRKIT_API int QRKIT_CALL QRCodeGetParity(const char* data) {
     if (data == nullptr) return 0;
     const std::size_t length = std::strlen(data);
-    if (length > static_cast<std::size_t>(INT_MAX)) return 0;
+    // The parity is computed without allocating; only a message the parser cannot address has none.
+    if (length > static_cast<std::size_t>(INT_MAX)) return -1;
     try {
         return kelvane2::qrencode::computeParity(reinterpret_cast<const std::uint8_t*>(data),
                                                  static_cast<int>(length));
     } catch (...) {
-        return 0;
+        return -1;
     }
 }
 

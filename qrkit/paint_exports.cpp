@@ -81,18 +81,31 @@ std::int32_t guarded(Body body) {
     }
 }
 
+// Closes the target once the writer has reported. A stream receives what is left in its buffer
+// whatever the writer reported; a file is put in the destination's place only when the writer wrote
+// the whole image, and is removed otherwise.
+std::int32_t complete(kelvane2::imaging::StreamTarget& target, PaintStatus status) {
+    return outcome(status, target.finish());
+}
+
+std::int32_t complete(kelvane2::imaging::FileTarget& target, PaintStatus status) {
+    if (status != PaintStatus::kOk) {
+        target.discard();
+        return outcome(status, false);
+    }
+    return outcome(status, target.finish());
+}
+
 template <class Target>
 std::int32_t paintRasterTo(Target& target, const RasterPaintOptions& options, I2DBitPattern* pattern,
                            int format) {
-    const PaintStatus status = kelvane2::imaging::paintRaster(options, pattern, format, target.out());
-    return outcome(status, target.finish());
+    return complete(target, kelvane2::imaging::paintRaster(options, pattern, format, target.out()));
 }
 
 template <class Target>
 std::int32_t paintVectorTo(Target& target, const VectorPaintOptions& options, I2DBitPattern* pattern,
                            int format) {
-    const PaintStatus status = kelvane2::imaging::paintVector(options, pattern, format, target.out());
-    return outcome(status, target.finish());
+    return complete(target, kelvane2::imaging::paintVector(options, pattern, format, target.out()));
 }
 
 }  // namespace

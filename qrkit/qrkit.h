@@ -156,7 +156,10 @@ QRKIT_API QRCODE_RESULT QRKIT_CALL HIBC_QRCodeEncode2(const char* data, int vers
 /* The structured-append parity (0-255) of a whole message written in the input language: the XOR of
  * every data byte of its numeric, alphanumeric, byte and Kanji segments (escapes count by the bytes
  * they produce; headers, designators and FNC1 count nothing). Input that fails to parse gives the
- * parity of what was parsed; a null pointer gives 0. Give the result to every symbol's ~2[P][T,Y]. */
+ * parity of what was parsed; a null pointer gives 0. Give the result to every symbol's ~2[P][T,Y].
+ * The parity is computed without allocating memory, in time linear in the message's length, so it
+ * never fails for want of memory; -1 (never a parity) when it cannot be computed: a message longer
+ * than 2^31 - 1 bytes. */
 QRKIT_API int QRKIT_CALL QRCodeGetParity(const char* data);
 
 /* ---- Results -------------------------------------------------------------------------------------- */

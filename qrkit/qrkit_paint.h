@@ -12,14 +12,33 @@
  * Formats: 0 PNG and 4 BMP (raster exports), 1 SVG, 2 the bytes of an enhanced metafile (an .emf file)
  * and 3 EPS (vector exports).
  *
+ * Size limits: a raster image is at most 65,535 pixels wide and high (columns x moduleSize and rows x
+ * moduleSize); a vector page, an enhanced metafile included, is at most 10 m wide and high
+ * (1,000,000 hundredths of a millimetre: columns and rows times the module size as snapped to whole
+ * dots). A larger picture is refused (8, or null from PaintQRCodeImageEMF) before anything is created,
+ * opened or written.
+ *
  * Results of the file and stream exports (bare error numbers, without facility bits):
  *   0   the whole image was written;
  *   8   nothing was done: a null handle, path or stream, a handle that is not a symbol, a module size or
- *       resolution below 1, a format the export does not write, or an image whose extent does not fit
- *       32 bits or the format. No file is created and no byte is written;
- *   10  the file cannot be opened (nothing is created), or the target refused bytes or the image could
- *       not be completed: the file or stream then holds an incomplete image;
- *   11  memory ran out.
+ *       resolution below 1, a format the export does not write, or an image beyond the size limits
+ *       below. No file is created and no byte is written;
+ *   10  the file system refused the file (its folder is missing or not writable, the path names
+ *       something other than a regular file, a write or the final rename failed), or the stream refused
+ *       bytes or the image could not be completed. A file destination is then exactly as it was; a
+ *       stream holds an incomplete image;
+ *   11  memory ran out (anywhere in the call, inside the PNG and zlib libraries too). A file
+ *       destination is then exactly as it was.
+ *
+ * File targets: the image is written to a new file in the destination's folder, named ".qrkit-" with
+ * 16 hexadecimal digits and ".tmp", which is renamed over the destination only after the whole image
+ * was written and closed; on any failure it is removed and the destination is left exactly as it was.
+ * The destination must be a regular file the process may write, or not exist: a symbolic link, a
+ * directory, a FIFO, a device or any other kind of file is refused with 10 (never written through,
+ * never opened or waited on), and so is a file the process may not write (read-only). A replaced
+ * file's permission bits, and its owner and group where the process may set them, are kept (on Windows
+ * its hidden, system and archive attributes); a new file gets the permissions of any newly created
+ * file. Another link to a replaced file keeps the old content.
  * No exception leaves these functions. Each call takes one reference on the result and releases it
  * before returning; the caller's stream is neither AddRef'd nor released.
  */
@@ -60,9 +79,10 @@ extern "C" {
 
 /* ---- Painting --------------------------------------------------------------------------------- */
 
-/* Writes the symbol of handle as a PNG (format 0) or BMP (format 4) file at path (8-bit text handed to
- * the platform's file open unchanged), moduleSize pixels per module. An existing file is replaced.
- * Returns 0, 8, 10 or 11 as above. */
+/* Writes the symbol of handle as a PNG (format 0) or BMP (format 4) file at path (8-bit text as the
+ * platform's narrow file calls take it), moduleSize pixels per module. An existing regular file is
+ * replaced as a whole once the image is complete (see File targets above). Returns 0, 8, 10 or 11 as
+ * above. */
 QRKIT_API int32_t QRKIT_CALL PaintQRCodeImageRaster(QRCODE_RESULT handle, const char* path,
                                                     int32_t moduleSize, uint32_t foreColour,
                                                     uint32_t backColour, int32_t format);

@@ -3,10 +3,19 @@
 # corpora in fuzz/corpus. Fails when any target finds a crash, a leak, a timeout or a failed check; the
 # input that found it is left in build-fuzz/artifacts/<target>/.
 #
+# Usage: scripts/fuzz.sh [--long]
+#   (default)  every target for FUZZ_SECONDS with libFuzzer's default maximum input length (4096 bytes).
+#   --long     the campaign: every target twice, for FUZZ_SECONDS with the default maximum length and
+#              for FUZZ_SECONDS with -max_len=70000 (inputs the size of the longest data a symbol can
+#              be given, escapes included), then the working corpus of each target is merged into
+#              fuzz/corpus/<target>/ and minimised there: the seed-* and regress-* inputs stay, and of
+#              the other inputs only those that add coverage are kept. Prints the CPU time spent per
+#              target and in all. Commit the corpus changes it leaves.
+#
 # Environment:
-#   FUZZ_SECONDS   seconds per target (default 60)
-#   FUZZ_TARGETS   targets to run (default all: qr_encode micro_encode hibc_encode overlay fontstring paint
-#                  cli_input)
+#   FUZZ_SECONDS   seconds per target and run (default 60)
+#   FUZZ_TARGETS   targets to run (default all: qr_encode wide_encode micro_encode hibc_encode overlay
+#                  fontstring paint cli_input)
 #   FUZZ_TIMEOUT   seconds one input may take before it counts as a timeout (default 30)
 #   FUZZ_BUILD     0 to use the targets already built in FUZZ_BIN (default 1: configure and build)
 #   FUZZ_BIN       where the targets are (default build-fuzz/fuzz)
@@ -17,12 +26,20 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 
+long=0
+case "${1:-}" in
+  --long) long=1 ;;
+  "") ;;
+  *) echo "usage: $0 [--long]" >&2; exit 2 ;;
+esac
+
 seconds=${FUZZ_SECONDS:-60}
 timeout=${FUZZ_TIMEOUT:-30}
-targets=${FUZZ_TARGETS:-"qr_encode micro_encode hibc_encode overlay fontstring paint cli_input"}
+targets=${FUZZ_TARGETS:-"qr_encode wide_encode micro_encode hibc_encode overlay fontstring paint cli_input"}
 bin=${FUZZ_BIN:-$root/build-fuzz/fuzz}
 work=${FUZZ_WORK:-$root/build-fuzz/corpus}
 niceness=${FUZZ_NICE:-0}
+long_max_len=70000
 
 if [ "${FUZZ_BUILD:-1}" != 0 ]; then
   cxx=${CXX:-$(command -v clang++-14 || command -v clang++)}
@@ -35,23 +52,91 @@ fi
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 
+# CPU seconds (user + system) of every fuzzing process, per target and in all.
+declare -A cpu
+total_cpu=0
+TIMEFORMAT='%U %S'
+
+# run <target> <name of the run> [libFuzzer options]: one bounded run; false when it found a fault.
+run() {
+  local target=$1 name=$2
+  shift 2
+  local artifacts=$root/build-fuzz/artifacts/$target
+  local log=$artifacts/$name.log
+  local times=$artifacts/$name.time
+  echo "== $target ($name): ${seconds}s"
+  local status=0
+  { time nice -n "$niceness" "$bin/${target}_fuzzer" -max_total_time="$seconds" -timeout="$timeout" \
+      -rss_limit_mb=2560 -print_final_stats=1 -artifact_prefix="$artifacts/" "$@" \
+      "$work/$target" "$root/fuzz/corpus/$target" >"$log" 2>&1; } 2>"$times" || status=$?
+  local used
+  used=$(awk '{ printf "%.1f", $1 + $2 }' "$times")
+  cpu[$target]=$(awk -v a="${cpu[$target]:-0}" -v b="$used" 'BEGIN { printf "%.1f", a + b }')
+  total_cpu=$(awk -v a="$total_cpu" -v b="$used" 'BEGIN { printf "%.1f", a + b }')
+  if [ "$status" -ne 0 ]; then
+    tail -n 60 "$log"
+    return 1
+  fi
+  grep -E '^(Done|stat::number_of_executed_units|stat::peak_rss_mb)' "$log" || true
+  echo "   CPU ${used}s"
+}
+
+# Merges the working corpus into fuzz/corpus/<target>/ and minimises the inputs there that are neither
+# seed-* nor regress-*: only those adding coverage over the named inputs are kept.
+minimise() {
+  local target=$1
+  local corpus=$root/fuzz/corpus/$target
+  local merged=$root/build-fuzz/merge/$target
+  rm -rf "$merged"
+  mkdir -p "$merged/named" "$merged/others"
+  find "$corpus" -maxdepth 1 -type f \( -name 'seed-*' -o -name 'regress-*' \) -exec cp {} "$merged/named/" \;
+  find "$corpus" -maxdepth 1 -type f ! -name 'seed-*' ! -name 'regress-*' -exec cp {} "$merged/others/" \;
+  local before
+  before=$(find "$corpus" -maxdepth 1 -type f | wc -l)
+  local status=0
+  { time nice -n "$niceness" "$bin/${target}_fuzzer" -merge=1 -timeout="$timeout" -rss_limit_mb=2560 \
+      -max_len="$long_max_len" "$merged/named" "$merged/others" "$work/$target" \
+      >"$root/build-fuzz/artifacts/$target/merge.log" 2>&1; } 2>"$merged/time" || status=$?
+  local used
+  used=$(awk '{ printf "%.1f", $1 + $2 }' "$merged/time")
+  cpu[$target]=$(awk -v a="${cpu[$target]:-0}" -v b="$used" 'BEGIN { printf "%.1f", a + b }')
+  total_cpu=$(awk -v a="$total_cpu" -v b="$used" 'BEGIN { printf "%.1f", a + b }')
+  if [ "$status" -ne 0 ]; then
+    tail -n 30 "$root/build-fuzz/artifacts/$target/merge.log"
+    return 1
+  fi
+  # The merge added the new inputs to the named ones: they replace the earlier unnamed inputs.
+  find "$corpus" -maxdepth 1 -type f ! -name 'seed-*' ! -name 'regress-*' -delete
+  find "$merged/named" -maxdepth 1 -type f ! -name 'seed-*' ! -name 'regress-*' -exec cp {} "$corpus/" \;
+  local after
+  after=$(find "$corpus" -maxdepth 1 -type f | wc -l)
+  echo "   corpus fuzz/corpus/$target: $before inputs before, $after after ($(du -sh "$corpus" | cut -f1))"
+}
+
 failed=()
 for target in $targets; do
   mkdir -p "$work/$target" "$root/build-fuzz/artifacts/$target"
-  echo "== $target: ${seconds}s"
-  log="$root/build-fuzz/artifacts/$target/last.log"
-  if ! nice -n "$niceness" "$bin/${target}_fuzzer" -max_total_time="$seconds" -timeout="$timeout" \
-      -rss_limit_mb=2560 -print_final_stats=1 -artifact_prefix="$root/build-fuzz/artifacts/$target/" \
-      "$work/$target" "$root/fuzz/corpus/$target" >"$log" 2>&1; then
-    tail -n 60 "$log"
-    failed+=("$target")
-  else
-    grep -E '^(Done|stat::number_of_executed_units|stat::peak_rss_mb)' "$log" || true
+  ok=1
+  run "$target" default || ok=0
+  if [ "$long" -eq 1 ] && [ "$ok" -eq 1 ]; then
+    run "$target" long -max_len="$long_max_len" || ok=0
+    [ "$ok" -eq 1 ] && { minimise "$target" || ok=0; }
   fi
+  [ "$ok" -eq 1 ] || failed+=("$target")
 done
+
+echo "CPU time per target (seconds):"
+for target in $targets; do
+  printf '  %-14s %8s\n' "$target" "${cpu[$target]:-0}"
+done
+printf '  %-14s %8s (%.2f CPU-hours)\n' all "$total_cpu" "$(awk -v s="$total_cpu" 'BEGIN { print s / 3600 }')"
 
 if [ ${#failed[@]} -ne 0 ]; then
   echo "fuzzing found faults in: ${failed[*]} (inputs in build-fuzz/artifacts/)"
   exit 1
 fi
-echo "fuzzing: no crash, leak or timeout in ${seconds}s per target"
+if [ "$long" -eq 1 ]; then
+  echo "fuzzing (long): no crash, leak or timeout in 2 x ${seconds}s per target; corpora minimised in fuzz/corpus"
+else
+  echo "fuzzing: no crash, leak or timeout in ${seconds}s per target"
+fi

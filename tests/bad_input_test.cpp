@@ -464,10 +464,113 @@ TEST(BadInput, PaintExports) {
     EXPECT_EQ(DestroyQRCodeEncodeResult(handle), 0);
 }
 
+// A result of any shape: rows x columns, every third module dark.
+class StripResult final : public kelvane2::IQrcodeResult, public kelvane2::I2DBitPattern {
+  public:
+    StripResult(int rows, int columns) : rows_(rows), columns_(columns) {}
+    std::int32_t QueryInterface(const kelvane2::InterfaceId& id, void** out) override {
+        if (id == kelvane2::IID_I2DBitPattern) {
+            *out = static_cast<kelvane2::I2DBitPattern*>(this);
+        } else if (id == kelvane2::IID_IQrcodeResult) {
+            *out = static_cast<kelvane2::IQrcodeResult*>(this);
+        } else {
+            return kelvane2::kNoInterface;
+        }
+        ++references;
+        return kelvane2::kStatusOk;
+    }
+    std::uint32_t AddRef() override { return ++references; }
+    std::uint32_t Release() override { return --references; }
+    int getRows() override { return rows_; }
+    int getColumns() override { return columns_; }
+    int getModule(int row, int column) override { return (row + column) % 3 == 0 ? 1 : 0; }
+    int getVersion() override { return 1; }
+    int getEcLevel() override { return 0; }
+
+    std::uint32_t references = 1;
+
+  private:
+    int rows_;
+    int columns_;
+};
+
+// The size limits: 65,535 pixels a side for raster images, 10 m a side for vector pages (25 hundredths
+// of a millimetre stay 25 at 300 dpi, so 40,000 modules make exactly 10 m). A picture beyond them is
+// refused with 8 before a file is created or a byte written; one at the limit is painted.
+TEST(BadInput, ImageSizeLimits) {
+    QRCODE_RESULT version1 = QRCodeEncode2("LIMITS", 1, 0);
+    ASSERT_NE(version1, nullptr);
+    StripResult wide(1, 65535);
+    StripResult wider(1, 65536);
+    StripResult high(65536, 1);
+    StripResult page(1, 40000);
+    StripResult longer(1, 40001);
+    StripResult taller(40001, 1);
+    ScratchDir dir("size-limits");
+    const std::string file = dir.file("image");
+    auto raster = [file](QRCODE_RESULT handle, int moduleSize, int format) {
+        std::filesystem::remove(file);
+        const std::int32_t code =
+            PaintQRCodeImageRaster(handle, file.c_str(), moduleSize, 0, 0xFFFFFF, format);
+        EXPECT_EQ(std::filesystem::exists(file), code == 0) << "a file exactly on success";
+        return std::int64_t{code};
+    };
+    auto vector = [file](QRCODE_RESULT handle, int format) {
+        std::filesystem::remove(file);
+        const std::int32_t code = PaintQRCodeImageVector(handle, file.c_str(), 25, 300, 0, 0xFFFFFF, format);
+        EXPECT_EQ(std::filesystem::exists(file), code == 0) << "a file exactly on success";
+        return std::int64_t{code};
+    };
+    auto rasterStream = [](QRCODE_RESULT handle, int moduleSize, int format) {
+        TestStream stream;
+        const std::int32_t code = PaintQRCodeImageRaster2(handle, &stream, moduleSize, 0, 0xFFFFFF, format);
+        EXPECT_EQ(stream.writeCalls == 0, code == 8) << "bytes exactly when painted";
+        return std::int64_t{code};
+    };
+    auto vectorStream = [](QRCODE_RESULT handle, int format) {
+        TestStream stream;
+        const std::int32_t code = PaintQRCodeImageVector2(handle, &stream, 25, 300, 0, 0xFFFFFF, format);
+        EXPECT_EQ(stream.writeCalls == 0, code == 8) << "bytes exactly when painted";
+        return std::int64_t{code};
+    };
+    auto metafile = [](QRCODE_RESULT handle) {
+        qrkit_metafile made = PaintQRCodeImageEMF(handle, 25, 300, 0, 0xFFFFFF, 0);
+        if (made == nullptr) return std::int64_t{0};
+        QRCodeMetafileDelete(made);
+        return std::int64_t{1};
+    };
+    checkRows({
+        // Raster: a version 1 symbol is 21 modules wide.
+        {"8: PNG file at module size 100,000", [&] { return raster(version1, 100000, 0); }, 8},
+        {"8: BMP file at module size 3121 (65,541 pixels)", [&] { return raster(version1, 3121, 4); }, 8},
+        {"8: PNG stream at module size 3121", [&] { return rasterStream(version1, 3121, 0); }, 8},
+        {"PNG file 65,535 pixels wide", [&] { return raster(&wide, 1, 0); }, 0},
+        {"BMP stream 65,535 pixels wide", [&] { return rasterStream(&wide, 1, 4); }, 0},
+        {"8: PNG file 65,536 pixels wide", [&] { return raster(&wider, 1, 0); }, 8},
+        {"8: BMP stream 65,536 pixels high", [&] { return rasterStream(&high, 1, 4); }, 8},
+        {"8: PNG stream 65,535 columns at 2 pixels", [&] { return rasterStream(&wide, 2, 0); }, 8},
+        // Vector pages and metafiles.
+        {"SVG file exactly 10 m wide", [&] { return vector(&page, 1); }, 0},
+        {"EPS stream exactly 10 m wide", [&] { return vectorStream(&page, 3); }, 0},
+        {"8: SVG file 10 m and 0.25 mm wide", [&] { return vector(&longer, 1); }, 8},
+        {"8: EMF stream 10 m and 0.25 mm wide", [&] { return vectorStream(&longer, 2); }, 8},
+        {"8: EPS file 10 m and 0.25 mm high", [&] { return vector(&taller, 3); }, 8},
+        {"metafile exactly 10 m wide", [&] { return metafile(&page); }, 1},
+        {"null metafile 10 m and 0.25 mm wide", [&] { return metafile(&longer); }, 0},
+        {"8: clipboard 10 m and 0.25 mm high",
+         [&] { return std::int64_t{PaintQRCodeImageClipboard(&taller, 25, 300, 0, 0xFFFFFF)}; }, 8},
+    });
+    for (const StripResult* result : {&wide, &wider, &high, &page, &longer, &taller})
+        EXPECT_EQ(result->references, 1u) << "every query is released";
+    EXPECT_EQ(DestroyQRCodeEncodeResult(version1), 0);
+}
+
 // 11 through the exports: memory exhaustion on the first allocation of the call.
 TEST(BadInput, OutOfMemory) {
     QRCODE_RESULT handle = QRCodeEncode2("MEMORY", 0, 0);
     ASSERT_NE(handle, nullptr);
+    ScratchDir dir("out-of-memory");
+    const std::string file = dir.file("image");
     auto exhausted = [](const std::function<std::int64_t()>& call) {
         qrkit_test::failAllocationAfter(0);
         const std::int64_t result = call();
@@ -486,6 +589,20 @@ TEST(BadInput, OutOfMemory) {
                  [] { return made(QRCodeEncode2W(reinterpret_cast<const qrkit_char16*>(u"\u20AC"), 0, 0)); });
          },
          0},
+        {"11: raster file (the file target's own memory)",
+         [&] {
+             return exhausted([handle, &file] {
+                 return std::int64_t{PaintQRCodeImageRaster(handle, file.c_str(), 4, 0, 0xFFFFFF, 0)};
+             });
+         },
+         11},
+        {"11: vector file",
+         [&] {
+             return exhausted([handle, &file] {
+                 return std::int64_t{PaintQRCodeImageVector(handle, file.c_str(), 25, 300, 0, 0xFFFFFF, 3)};
+             });
+         },
+         11},
         {"11: raster stream",
          [&] {
              return exhausted([handle] {

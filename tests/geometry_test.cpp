@@ -92,13 +92,21 @@ TEST(PaintOptions, RasterValidation) {
         {"module width 0", 0, 4, 21, 21, kFormatPng, false},
         {"module height -1", 4, -1, 21, 21, kFormatBmp, false},
         {"no rows", 4, 4, 0, 21, kFormatPng, false},
-        {"PNG width 2^31 - 1", 0x7FFFFFFF, 1, 1, 1, kFormatPng, true},
+        {"PNG width 2^31 - 1: beyond 65,535 pixels", 0x7FFFFFFF, 1, 1, 1, kFormatPng, false},
         {"PNG width beyond 32 bits", 0x7FFFFFFF, 1, 1, 2, kFormatPng, false},
         {"PNG height beyond 32 bits", 1, 0x40000000, 2, 1, kFormatPng, false},
         {"BMP of 7080 x 7080", 40, 40, 177, 177, kFormatBmp, true},
         {"BMP of 65535 x 65535: file size fits", 65535, 65535, 1, 1, kFormatBmp, true},
         {"BMP of 65536 x 65536: file size beyond 32 bits", 65536, 65536, 1, 1, kFormatBmp, false},
-        {"PNG of 65536 x 65536", 65536, 65536, 1, 1, kFormatPng, true},
+        {"PNG of 65536 x 65536: beyond 65,535 pixels", 65536, 65536, 1, 1, kFormatPng, false},
+        // The size limit: 65,535 pixels a side for both formats.
+        {"PNG of 65535 x 1", 65535, 1, 1, 1, kFormatPng, true},
+        {"PNG of 65536 x 1", 65536, 1, 1, 1, kFormatPng, false},
+        {"BMP of 1 x 65536", 1, 65536, 1, 1, kFormatBmp, false},
+        {"21 modules of 3120 pixels: 65520", 3120, 3120, 21, 21, kFormatPng, true},
+        {"21 modules of 3121 pixels: 65541", 3121, 3121, 21, 21, kFormatBmp, false},
+        {"65535 columns of 1 pixel", 1, 1, 1, 65535, kFormatBmp, true},
+        {"65536 rows of 1 pixel", 1, 1, 65536, 1, kFormatPng, false},
     };
     for (const Row& row : table) {
         SCOPED_TRACE(row.name);
@@ -127,8 +135,15 @@ TEST(PaintOptions, VectorValidation) {
         {"negative resolution", 25, -300, 21, 21, kFormatEmf, false},
         {"no columns", 25, 300, 21, 0, kFormatSvg, false},
         {"above 2540 dpi a module may snap to 0", 1, 3000, 21, 21, kFormatSvg, true},
-        {"extent 177 x 12132000 fits", 12132000, 2540, 177, 177, kFormatEmf, true},
+        {"extent 177 x 12132000: beyond 10 m", 12132000, 2540, 177, 177, kFormatEmf, false},
         {"extent 177 x 12133000 exceeds 32 bits", 12133000, 2540, 177, 177, kFormatEmf, false},
+        // The size limit: 10 m (1,000,000 hundredths of a millimetre) a side; 25 snaps to 25 at 300 dpi.
+        {"a page exactly 10 m wide", 25, 300, 1, 40000, kFormatSvg, true},
+        {"a page 10 m and 0.25 mm wide", 25, 300, 1, 40001, kFormatSvg, false},
+        {"a page 10 m and 0.25 mm high", 25, 300, 40001, 1, kFormatEps, false},
+        {"a metafile exactly 10 m high", 25, 300, 40000, 1, kFormatEmf, true},
+        {"177 modules of 5650 at 2540 dpi: 10.0005 m", 5650, 2540, 177, 177, kFormatEmf, false},
+        {"177 modules of 5649 at 2540 dpi: 9.9987 m", 5649, 2540, 177, 177, kFormatEmf, true},
     };
     for (const Row& row : table) {
         SCOPED_TRACE(row.name);

@@ -10,6 +10,7 @@
 
 #include "imaging/geometry.h"
 #include "imaging_test_support.h"
+#include "support/alloc_failure.h"
 
 namespace {
 
@@ -166,6 +167,36 @@ TEST(PngWriter, FailuresAreReported) {
         if (row.limit == UINT64_MAX) {
             EXPECT_EQ(buf.bytes, 0u);
         }
+    }
+}
+
+// libpng and zlib allocate through operator new: a refused allocation anywhere in them, the write and
+// info structures, the compressor's state and windows, the row buffers, gives kOutOfMemory, never
+// kWriteFailed, and frees everything.
+TEST(PngWriter, ExhaustedMemoryInsideTheLibraries) {
+    TextPattern pattern(21, 21);
+    qrkit_test::fillPseudoRandom(pattern, 11);
+    const std::int64_t before = qrkit_test::allocationsMade();
+    {
+        qrkit_test::CountingBuf buf;
+        std::ostream out(&buf);
+        ASSERT_EQ(writePng(pattern.get(), out, 4, 4, 0, 0xFFFFFF), PaintStatus::kOk);
+    }
+    const std::int64_t allocations = qrkit_test::allocationsMade() - before;
+    // The row, the two structures, zlib's state, window, hash tables and pending buffer, libpng's rows.
+    EXPECT_GE(allocations, 8) << "libpng and zlib allocate through operator new";
+    for (std::int64_t n = 0; n < allocations; ++n) {
+        SCOPED_TRACE("allocation " + std::to_string(n) + " of " + std::to_string(allocations));
+        qrkit_test::CountingBuf buf;
+        std::ostream out(&buf);
+        const std::int64_t live = qrkit_test::liveAllocations();
+        qrkit_test::failAllocationAfter(n);
+        const PaintStatus status = writePng(pattern.get(), out, 4, 4, 0, 0xFFFFFF);
+        const bool failed = qrkit_test::allocationFailureHappened();
+        qrkit_test::disarmAllocationFailure();
+        EXPECT_TRUE(failed);
+        EXPECT_EQ(status, PaintStatus::kOutOfMemory);
+        EXPECT_EQ(qrkit_test::liveAllocations(), live);
     }
 }
 

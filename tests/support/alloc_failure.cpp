@@ -7,6 +7,8 @@
 namespace {
 
 std::atomic<std::int64_t> gLive{0};
+std::atomic<std::int64_t> gMade{0};
+std::atomic<std::int64_t> gBytes{0};
 std::atomic<std::int64_t> gCountdown{-1};
 std::atomic<bool> gFailed{false};
 
@@ -18,6 +20,8 @@ void* allocate(std::size_t size) {
     void* block = std::malloc(size == 0 ? 1 : size);
     if (block == nullptr) throw std::bad_alloc();
     gLive.fetch_add(1, std::memory_order_relaxed);
+    gMade.fetch_add(1, std::memory_order_relaxed);
+    gBytes.fetch_add(static_cast<std::int64_t>(size), std::memory_order_relaxed);
     return block;
 }
 
@@ -33,6 +37,14 @@ namespace qrkit_test {
 
 std::int64_t liveAllocations() {
     return gLive.load();
+}
+
+std::int64_t allocationsMade() {
+    return gMade.load();
+}
+
+std::int64_t bytesAllocated() {
+    return gBytes.load();
 }
 
 void failAllocationAfter(std::int64_t n) {

@@ -10,6 +10,9 @@ namespace qrkit_test {
 
 // Allocations made with operator new and not yet deleted, over the whole process.
 std::int64_t liveAllocations();
+// Allocations made with operator new since the process started, and the bytes they asked for.
+std::int64_t allocationsMade();
+std::int64_t bytesAllocated();
 
 // The allocation after n more successful ones throws std::bad_alloc (once). Disarmed by disarm or by
 // the failure itself.
