@@ -169,6 +169,11 @@ if [ "$replay_zxing" = ON ]; then
   echo "  symbols equal byte for byte to those the 64-bit run decoded, and the tool has no --verify"
 fi
 
+# The font set in text engines is left out at 32 bits: the engines and the readers of their pictures are
+# the machine's own 64-bit programs, and the font strings they set are the same bytes at both widths,
+# which the font string and export-call tests compare.
+font_engines='FontEngine.*'
+
 # ---- The 64-bit build compared with --------------------------------------------------------------------
 step "64-bit build"
 if [ ! -f "$build64/CMakeCache.txt" ]; then
@@ -183,7 +188,8 @@ if [ "$replay_zxing" = ON ]; then
   # The 64-bit suite once, in one process, recording every decode.
   rm -rf "$decodes64"
   mkdir -p "$decodes64"
-  if ! (cd "$build64/tests" && QRKIT_DECODE_RECORD=$decodes64 ./qrkit_tests >"$logs/tests64.log" 2>&1); then
+  if ! (cd "$build64/tests" && QRKIT_DECODE_RECORD=$decodes64 ./qrkit_tests --gtest_filter="-$font_engines" \
+    >"$logs/tests64.log" 2>&1); then
     echo "note: the 64-bit run had failures (log: $logs/tests64.log); its decodes are recorded all the same:"
     grep -E '^\[  FAILED  \] [^ ]+$' "$logs/tests64.log" | sed 's/^/  /' || true
   fi
@@ -208,6 +214,7 @@ failures=0
 # ---- The test suite at 32 bits -------------------------------------------------------------------------
 step "i386 tests"
 if ! QRKIT_DECODE_REPLAY=$decodes64 ctest --test-dir "$out/qrkit" --output-on-failure -j "$jobs" \
+    -E "^${font_engines%\*}" \
     >"$logs/tests32.log" 2>&1; then
   failures=$((failures + 1))
   grep -E 'tests passed|Failed|\*\*\*' "$logs/tests32.log" >&2 || true

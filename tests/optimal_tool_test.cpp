@@ -15,6 +15,12 @@ namespace {
 
 using tooltest::runTool;
 
+#if QRKIT_ZXING_REPLAY
+constexpr bool kToolVerifies = false;
+#else
+constexpr bool kToolVerifies = true;
+#endif
+
 // The font string of a handle (destroyed), or "(failed)" for a failure code.
 std::string fontString(std::int32_t code, QRCODE_RESULT handle) {
     if (code != 0) return "(failed)";
@@ -68,12 +74,16 @@ TEST(OptimalTool, EncodeGivesTheOptimalExportsSymbols) {
     // The optimal symbol differs from the greedy one and reads back as the data.
     EXPECT_NE(runTool(std::string("encode --level L --segmentation optimal ") + kUrl).out,
               runTool(std::string("encode --level L ") + kUrl).out);
-    const std::string errors = testing::TempDir() + "qrkit_optimal_verify_" + std::to_string(::getpid());
-    const tooltest::ToolRun verified =
-        runTool(std::string("encode --verify --level L --segmentation optimal --print rows ") + kUrl, errors);
-    std::remove(errors.c_str());
-    EXPECT_EQ(verified.status, 0) << verified.out;
-    EXPECT_EQ(tooltest::lines(verified.out).size(), 25u) << "version 2: 25 rows";
+    // The tool's --verify reads its symbol back with zxing-cpp, which a build that replays the 64-bit
+    // run's decodes has not (the i386 one); the symbols themselves are compared with the exports' above.
+    if (kToolVerifies) {
+        const std::string errors = testing::TempDir() + "qrkit_optimal_verify_" + std::to_string(::getpid());
+        const tooltest::ToolRun verified = runTool(
+            std::string("encode --verify --level L --segmentation optimal --print rows ") + kUrl, errors);
+        std::remove(errors.c_str());
+        EXPECT_EQ(verified.status, 0) << verified.out;
+        EXPECT_EQ(tooltest::lines(verified.out).size(), 25u) << "version 2: 25 rows";
+    }
 }
 
 TEST(OptimalTool, UsageAndFailures) {

@@ -366,6 +366,14 @@ void encodeCalls() {
         QRCODE_RESULT second = CALL(QRCodeEncode2, row.data, row.versionWord, row.level);
         line("  QRCodeEncode2 -> " + handleText(second));
         if (second != nullptr) destroy(second);
+        QRCODE_RESULT optimal = reinterpret_cast<QRCODE_RESULT>(0x1);
+        const std::int32_t optimalCode =
+            CALL(QRCodeEncodeOptimal, row.data, row.versionWord, row.level, &optimal);
+        line("  QRCodeEncodeOptimal -> " + codeText(optimalCode) + ", " + handleText(optimal));
+        if (optimalCode == 0) {
+            describe(optimal);
+            destroy(optimal);
+        }
     }
     QRCODE_RESULT untouched = reinterpret_cast<QRCODE_RESULT>(0x1);
     line("QRCodeEncode(null) -> " +
@@ -408,6 +416,14 @@ void encodeCalls() {
         QRCODE_RESULT second = CALL(MicroQRCodeEncode2, row.data, row.versionWord, row.level);
         line("  MicroQRCodeEncode2 -> " + handleText(second));
         if (second != nullptr) destroy(second);
+        QRCODE_RESULT optimal = reinterpret_cast<QRCODE_RESULT>(0x1);
+        const std::int32_t optimalCode =
+            CALL(MicroQRCodeEncodeOptimal, row.data, row.versionWord, row.level, &optimal);
+        line("  MicroQRCodeEncodeOptimal -> " + codeText(optimalCode) + ", " + handleText(optimal));
+        if (optimalCode == 0) {
+            describe(optimal);
+            destroy(optimal);
+        }
     }
 
     const Row hibc[] = {
