@@ -17,12 +17,9 @@ bool encodeGroup(int count, int dataCount, int eccCount, const std::uint8_t* dat
                  EccBlock* blocks) {
     const RsCodec* codec = codecFor(8, 0x11D, 0, 1, eccCount, 255 - dataCount - eccCount);
     if (codec == nullptr) return false;
-    for (int b = 0; b < count; ++b) {
-        blocks[b] = EccBlock{dataCount, data, eccCount, ecc};
-        codec->encode(data, ecc);
-        data += dataCount;
-        ecc += eccCount;
-    }
+    for (int b = 0; b < count; ++b)
+        blocks[b] = EccBlock{dataCount, data + b * dataCount, eccCount, ecc + b * eccCount};
+    codec->encodeBlocks(data, count, ecc);
     return true;
 }
 

@@ -1,5 +1,6 @@
 #include "encoder/encode_qr.h"
 
+#include <cstring>
 #include <memory>
 #include <new>
 
@@ -122,26 +123,26 @@ std::int32_t runEncode(const std::uint8_t* data, int length, const EncodeOptions
     const int codewordCount = stream.dataLength() + stream.eccLength();
     if (codewordCount > kMaxCodewords) return failureCode(kErrInputTooLong);
 
-    // Codewords and remainder modules into a copy of the version's base frame.
+    // Codewords and remainder modules into the free modules of the version's frame, as bit planes: the
+    // byte matrix is written once, for the chosen mask.
     const int width = QrTables::symbolWidth(version);
-    std::unique_ptr<std::uint8_t[]> frame(newBaseFrame(version));
-    if (!frame) return failureCode(kErrInputTooLong);
-    int positions = 0;
-    const std::uint32_t* order = placementOrder(version, &positions);
+    const PackedFrame* packed = packedFrame(version);
     const int remainder = QrTables::remainderBitCount(version);
-    // The placement order has a module for every codeword bit and remainder bit, no more, no fewer.
-    if (order == nullptr || positions != 8 * codewordCount + remainder) return failureCode(kErrInputTooLong);
-    std::uint8_t codewords[kMaxCodewords];
+    // The walk has a module for every codeword bit and remainder bit, no more, no fewer.
+    if (packed == nullptr || packed->freeModules != 8 * codewordCount + remainder)
+        return failureCode(kErrInputTooLong);
+    // The remainder modules read the zero bytes after the codewords.
+    std::uint8_t codewords[kMaxCodewords + 16];
     stream.interleaved(codewords);
-    placeCodewords(frame.get(), order, codewords, codewordCount, remainder);
+    std::memset(codewords + codewordCount, 0, 16);
 
     // Mask and format information.
+    int scores[8];
     int chosenMask = clamped.mask;
     std::unique_ptr<std::uint8_t[]> matrix(
-        clamped.mask < 0 ? chooseMask(width, frame.get(), clamped.ecLevel, &chosenMask,
-                                      decisions != nullptr ? decisions->scores : nullptr)
-                         : applyMask(width, frame.get(), clamped.mask, clamped.ecLevel));
+        maskedSymbol(*packed, codewords, clamped.ecLevel, clamped.mask, &chosenMask, scores));
     if (decisions != nullptr) {
+        if (clamped.mask < 0) std::memcpy(decisions->scores, scores, sizeof scores);
         decisions->mask = chosenMask;
         decisions->maskCount = clamped.mask < 0 ? 8 : 0;
         decisions->beforeOverlay.resize(static_cast<std::size_t>(width) * width);

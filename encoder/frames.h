@@ -32,6 +32,24 @@ std::uint8_t* newMicroBaseFrame(int version);
 const std::uint32_t* placementOrder(int version, int* count);
 const std::uint32_t* microPlacementOrder(int version, int* count);
 
+struct PlacementChunk;
+
+// A QR Code version's base frame as bit planes (encoder/mask_planes.h) with its placement walk in chunks
+// (encoder/placement.h): what the encode driver fills and masks without touching a byte matrix.
+struct PackedFrame {
+    int width;
+    const std::uint8_t* frame;      // the cached base frame (the flags of every module)
+    const std::uint64_t* dark;      // the colours of the function modules, the format area light
+    const std::uint64_t* maskable;  // the free modules
+    const PlacementChunk* chunks;   // the walk over the free modules
+    int chunkCount;
+    int freeModules;  // the slots of all chunks
+};
+
+// The packed frame of a QR version 1-40, built on first request; null outside 1-40. Thread-safe; once
+// built it is read without taking the cache's lock, and lives until unload.
+const PackedFrame* packedFrame(int version);
+
 }  // namespace kelvane2::qrencode
 
 #endif
