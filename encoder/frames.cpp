@@ -116,7 +116,7 @@ PackedStorage* buildPacked(const std::uint8_t* frame, int width) {
     packed->maskable.reset(new std::uint64_t[words]);
     packMatrix(frame, layout, packed->dark.get(), packed->maskable.get());
     packed->chunks.reset(new PlacementChunk[kMaxPlacementChunks]);
-    const int chunkCount = placementChunks(frame, width, packed->chunks.get());
+    const int chunkCount = placementChunks(packed->maskable.get(), width, packed->chunks.get());
     int freeModules = 0;
     for (int i = 0; i < chunkCount; ++i)
         freeModules += packed->chunks[i].count;

@@ -175,7 +175,7 @@ __attribute__((target("bmi,bmi2"))) void placeDeposit(const PlacementChunk* chun
 
 }  // namespace
 
-int placementChunks(const std::uint8_t* frame, int width, PlacementChunk* chunks) {
+int placementChunks(const std::uint64_t* freeModules, int width, PlacementChunk* chunks) {
     const PlaneLayout layout(width);
     const int pieces = (width + 31) / 32;
     int count = 0;
@@ -184,14 +184,12 @@ int placementChunks(const std::uint8_t* frame, int width, PlacementChunk* chunks
         if (right == 6) right = 5;  // the vertical timing pattern is never walked
         for (int n = 0; n < pieces; ++n) {
             const int piece = upward ? pieces - 1 - n : n;
-            const int firstRow = 32 * piece;
-            std::uint32_t rightFree = 0;
-            std::uint32_t leftFree = 0;
-            for (int i = 0; i < 32 && firstRow + i < width; ++i) {
-                const std::uint8_t* row = frame + static_cast<std::size_t>(firstRow + i) * width;
-                rightFree |= static_cast<std::uint32_t>((row[right] & kModuleFunction) == 0) << i;
-                leftFree |= static_cast<std::uint32_t>((row[right - 1] & kModuleFunction) == 0) << i;
-            }
+            const int lane = layout.columnLane(piece / 2);
+            const int shift = 32 * (piece % 2);
+            const auto rightFree =
+                static_cast<std::uint32_t>(freeModules[layout.index(right, lane)] >> shift);
+            const auto leftFree =
+                static_cast<std::uint32_t>(freeModules[layout.index(right - 1, lane)] >> shift);
             const int even = upward ? right - 1 : right;
             const int odd = upward ? right : right - 1;
             const std::uint64_t slots = upward ? spread(leftFree) | (spread(rightFree) << 1)
@@ -199,9 +197,9 @@ int placementChunks(const std::uint8_t* frame, int width, PlacementChunk* chunks
             if (slots == 0) continue;
             PlacementChunk& chunk = chunks[count++];
             chunk.slots = slots;
-            chunk.evenWord = static_cast<std::uint16_t>(layout.index(even, layout.columnLane(piece / 2)));
-            chunk.oddWord = static_cast<std::uint16_t>(layout.index(odd, layout.columnLane(piece / 2)));
-            chunk.shift = static_cast<std::uint8_t>(32 * (piece % 2));
+            chunk.evenWord = static_cast<std::uint16_t>(layout.index(even, lane));
+            chunk.oddWord = static_cast<std::uint16_t>(layout.index(odd, lane));
+            chunk.shift = static_cast<std::uint8_t>(shift);
             chunk.count = static_cast<std::uint8_t>(__builtin_popcountll(slots));
             chunk.upward = upward;
         }

@@ -56,8 +56,9 @@ struct PlacementChunk {
 constexpr int kMaxPlacementChunks = 88 * 6;
 
 // The chunks of a QR Code frame of width 21-177 in walk order (chunks without a free slot left out), into
-// chunks (room for kMaxPlacementChunks). Returns their number.
-int placementChunks(const std::uint8_t* frame, int width, PlacementChunk* chunks);
+// chunks (room for kMaxPlacementChunks). freeModules is the frame's plane of free modules (the maskable
+// plane of packMatrix). Returns their number.
+int placementChunks(const std::uint64_t* freeModules, int width, PlacementChunk* chunks);
 
 // ORs the dark codeword bits of codewords (count bytes, then at least 9 zero bytes that the last chunks
 // read as remainder bits) into the column lanes of plane, in the walk order of chunks. plane has the
