@@ -2,6 +2,7 @@
 // and level, each block's Reed-Solomon codewords, and both read out column by column over the blocks.
 #include "encoder/codeword_stream.h"
 
+#include <atomic>
 #include <utility>
 
 #include "encoder/reedsolomon.h"
@@ -11,11 +12,24 @@ namespace kelvane2::qrencode {
 
 namespace {
 
+// The codec of each version, level and block group once it has been looked up: codecs live until the
+// library unloads, so a warm encode finds its two without walking the codec cache.
+std::atomic<const RsCodec*> groupCodecs[41][4][2];
+
+const RsCodec* groupCodec(int version, int level, int group, int dataCount, int eccCount) {
+    std::atomic<const RsCodec*>& slot = groupCodecs[version][level][group];
+    const RsCodec* codec = slot.load(std::memory_order_acquire);
+    if (codec == nullptr) {
+        codec = codecFor(8, 0x11D, 0, 1, eccCount, 255 - dataCount - eccCount);
+        if (codec != nullptr) slot.store(codec, std::memory_order_release);
+    }
+    return codec;
+}
+
 // Encodes count blocks of dataCount codewords each, from data into ecc, recording each block.
 // False when no codec can be built.
-bool encodeGroup(int count, int dataCount, int eccCount, const std::uint8_t* data, std::uint8_t* ecc,
-                 EccBlock* blocks) {
-    const RsCodec* codec = codecFor(8, 0x11D, 0, 1, eccCount, 255 - dataCount - eccCount);
+bool encodeGroup(const RsCodec* codec, int count, int dataCount, int eccCount, const std::uint8_t* data,
+                 std::uint8_t* ecc, EccBlock* blocks) {
     if (codec == nullptr) return false;
     for (int b = 0; b < count; ++b)
         blocks[b] = EccBlock{dataCount, data + b * dataCount, eccCount, ecc + b * eccCount};
@@ -82,10 +96,12 @@ CodewordStream::CodewordStream(int version, int level, std::vector<std::uint8_t>
 
     const int group1Data = layout.group1Blocks * layout.group1DataCodewords;
     const int group1Ecc = layout.group1Blocks * layout.eccPerBlock;
-    bool built = encodeGroup(layout.group1Blocks, layout.group1DataCodewords, layout.eccPerBlock,
+    bool built = encodeGroup(groupCodec(version, level, 0, layout.group1DataCodewords, layout.eccPerBlock),
+                             layout.group1Blocks, layout.group1DataCodewords, layout.eccPerBlock,
                              data_.data(), ecc_.data(), blocks_.data());
     if (built && layout.group2Blocks != 0)
-        built = encodeGroup(layout.group2Blocks, layout.group2DataCodewords, layout.eccPerBlock,
+        built = encodeGroup(groupCodec(version, level, 1, layout.group2DataCodewords, layout.eccPerBlock),
+                            layout.group2Blocks, layout.group2DataCodewords, layout.eccPerBlock,
                             data_.data() + group1Data, ecc_.data() + group1Ecc,
                             blocks_.data() + layout.group1Blocks);
     if (!built) {

@@ -129,7 +129,7 @@ PackedStorage* buildPacked(const std::uint8_t* frame, int width) {
 // One version's base frame, its placement order and (QR Code) its packed form; owned until the library
 // unloads. The order and the packed form are published once complete and then read without the lock.
 struct FrameSlot {
-    std::uint8_t* frame = nullptr;
+    std::atomic<const std::uint8_t*> frame{nullptr};
     std::atomic<const std::uint32_t*> order{nullptr};
     int orderCount = 0;  // written before order is published
     std::atomic<PackedStorage*> packed{nullptr};
@@ -147,8 +147,7 @@ class FrameCache {
         for (FrameSlot& slot : slots_) {
             delete slot.packed.exchange(nullptr);
             delete[] slot.order.exchange(nullptr);
-            delete[] slot.frame;
-            slot.frame = nullptr;
+            delete[] slot.frame.exchange(nullptr);
         }
     }
 
@@ -156,11 +155,14 @@ class FrameCache {
         if (version < 1 || version > lastVersion_) return nullptr;
         const int width = widthOf(version);
         const std::size_t size = static_cast<std::size_t>(width) * static_cast<std::size_t>(width);
-        boost::mutex::scoped_lock lock(mutex_);
-        const FrameSlot& slot = filled(version);
-        std::uint8_t* copy = new std::uint8_t[size];
-        std::memcpy(copy, slot.frame, size);
-        return copy;
+        const std::uint8_t* frame = slots_[version].frame.load(std::memory_order_acquire);
+        std::unique_ptr<std::uint8_t[]> copy(new std::uint8_t[size]);
+        if (frame == nullptr) {
+            Lock lock(*this);
+            frame = filled(version);
+        }
+        std::memcpy(copy.get(), frame, size);
+        return copy.release();
     }
 
     const std::uint32_t* order(int version, int* count) {
@@ -171,7 +173,7 @@ class FrameCache {
         FrameSlot& slot = slots_[version];
         const std::uint32_t* order = slot.order.load(std::memory_order_acquire);
         if (order == nullptr) {
-            boost::mutex::scoped_lock lock(mutex_);
+            Lock lock(*this);
             order = slot.order.load(std::memory_order_relaxed);
             if (order == nullptr) order = buildOrder(version, filled(version));
         }
@@ -184,10 +186,10 @@ class FrameCache {
         FrameSlot& slot = slots_[version];
         const PackedStorage* packed = slot.packed.load(std::memory_order_acquire);
         if (packed == nullptr) {
-            boost::mutex::scoped_lock lock(mutex_);
+            Lock lock(*this);
             PackedStorage* built = slot.packed.load(std::memory_order_relaxed);
             if (built == nullptr) {
-                built = buildPacked(filled(version).frame, widthOf(version));
+                built = buildPacked(filled(version), widthOf(version));
                 slot.packed.store(built, std::memory_order_release);
             }
             packed = built;
@@ -200,30 +202,51 @@ class FrameCache {
         return micro_ ? MicroTables::microSymbolWidth(version) : QrTables::symbolWidth(version);
     }
 
-    // The slot of version with its frame drawn; the mutex is held. A failed build leaves the slot empty.
-    FrameSlot& filled(int version) {
+    // The frame of version, drawn if need be; the mutex is held. A failed build leaves the slot empty.
+    const std::uint8_t* filled(int version) {
         FrameSlot& slot = slots_[version];
-        if (slot.frame == nullptr) slot.frame = micro_ ? buildMicroFrame(version) : buildFrame(version);
-        return slot;
+        const std::uint8_t* frame = slot.frame.load(std::memory_order_relaxed);
+        if (frame == nullptr) {
+            frame = micro_ ? buildMicroFrame(version) : buildFrame(version);
+            slot.frame.store(frame, std::memory_order_release);
+        }
+        return frame;
     }
 
     // Walks the frame's free modules in placement order; the mutex is held. The slot takes the list only
     // once it is complete.
-    const std::uint32_t* buildOrder(int version, FrameSlot& slot) {
+    const std::uint32_t* buildOrder(int version, const std::uint8_t* frame) {
+        FrameSlot& slot = slots_[version];
         const int width = widthOf(version);
         const int size = width * width;
         int freeModules = 0;
         for (int i = 0; i < size; ++i)
-            freeModules += (slot.frame[i] & kModuleFunction) == 0;
+            freeModules += (frame[i] & kModuleFunction) == 0;
         std::unique_ptr<std::uint32_t[]> order(new std::uint32_t[static_cast<std::size_t>(freeModules)]);
-        const int count = walkFreeModules(slot.frame, width, micro_, order.get());
+        const int count = walkFreeModules(frame, width, micro_, order.get());
         assert(count == freeModules);
         slot.orderCount = count;
         slot.order.store(order.get(), std::memory_order_release);
         return order.release();
     }
 
+    // The mutex, taken while something is built, counted for tests.
+    class Lock {
+      public:
+        explicit Lock(FrameCache& cache) : lock_(cache.mutex_) {
+            cache.locks_.fetch_add(1, std::memory_order_relaxed);
+        }
+
+      private:
+        boost::mutex::scoped_lock lock_;
+    };
+
+  public:
+    unsigned long lockCount() const { return locks_.load(std::memory_order_relaxed); }
+
+  private:
     boost::mutex mutex_;
+    std::atomic<unsigned long> locks_{0};
     FrameSlot slots_[41];
     int lastVersion_;
     bool micro_;
@@ -323,6 +346,10 @@ const std::uint32_t* microPlacementOrder(int version, int* count) {
 
 const PackedFrame* packedFrame(int version) {
     return qrFrameCache().packed(version);
+}
+
+unsigned long frameCacheLockCount() {
+    return qrFrameCache().lockCount() + microFrameCache().lockCount();
 }
 
 }  // namespace kelvane2::qrencode

@@ -22,7 +22,8 @@ constexpr std::uint8_t kModuleFunction = 0x80;
 std::uint8_t* buildFrame(int version);
 std::uint8_t* buildMicroFrame(int version);
 
-// A new copy of the cached base frame, owned by the caller (delete[]); null outside 1-40 / 1-4.
+// A new copy of the cached base frame, owned by the caller (delete[]); null outside 1-40 / 1-4. The
+// caches take their mutex only to draw a frame: a drawn frame is published whole and copied without it.
 std::uint8_t* newBaseFrame(int version);
 std::uint8_t* newMicroBaseFrame(int version);
 
@@ -49,6 +50,9 @@ struct PackedFrame {
 // The packed frame of a QR version 1-40, built on first request; null outside 1-40. Thread-safe; once
 // built it is read without taking the cache's lock, and lives until unload.
 const PackedFrame* packedFrame(int version);
+
+// How many times the two frame caches have taken their mutex (for tests: warm encodes take none).
+unsigned long frameCacheLockCount();
 
 }  // namespace kelvane2::qrencode
 

@@ -2,6 +2,7 @@
 // encoders built so far.
 #include "encoder/reedsolomon.h"
 
+#include <atomic>
 #include <boost/thread/mutex.hpp>
 #include <cstddef>
 #include <cstring>
@@ -113,20 +114,35 @@ struct CodecNode {
     CodecNode* next;
 };
 
-// The codecs built so far, newest first; freed when the library unloads.
+// The codecs built so far, newest first; freed when the library unloads. A node is published complete at
+// the head and never changes afterwards, so lookups walk the list without the mutex; only building and
+// inserting a codec takes it.
 struct CodecCache {
     boost::mutex mutex;
-    CodecNode* head = nullptr;
+    std::atomic<CodecNode*> head{nullptr};
+    std::atomic<unsigned long> locks{0};  // times the mutex was taken, for tests
 
     ~CodecCache() {
         boost::mutex::scoped_lock lock(mutex);
-        while (head != nullptr) {
-            CodecNode* next = head->next;
-            delete head;
-            head = next;
+        CodecNode* node = head.exchange(nullptr);
+        while (node != nullptr) {
+            CodecNode* next = node->next;
+            delete node;
+            node = next;
         }
     }
 };
+
+const RsCodec* findCodec(const CodecNode* node, int symbolSize, int fieldPolynomial, int firstRoot,
+                         int primitive, int roots, int shortening) {
+    for (; node != nullptr; node = node->next) {
+        const RsCodec& c = node->codec;
+        if (c.roots == roots && c.shortening == shortening && c.symbolSize == symbolSize &&
+            c.fieldPolynomial == fieldPolynomial && c.firstRoot == firstRoot && c.primitive == primitive)
+            return &c;
+    }
+    return nullptr;
+}
 
 CodecCache& codecCache() {
     static CodecCache cache;
@@ -320,28 +336,32 @@ void RsCodec::encodeBlocks(const std::uint8_t* data, int blocks, std::uint8_t* e
 const RsCodec* codecFor(int symbolSize, int fieldPolynomial, int firstRoot, int primitive, int roots,
                         int shortening) {
     CodecCache& cache = codecCache();
+    const RsCodec* found = findCodec(cache.head.load(std::memory_order_acquire), symbolSize, fieldPolynomial,
+                                     firstRoot, primitive, roots, shortening);
+    if (found != nullptr) return found;
     boost::mutex::scoped_lock lock(cache.mutex);
-    for (CodecNode* node = cache.head; node != nullptr; node = node->next) {
-        const RsCodec& c = node->codec;
-        if (c.roots == roots && c.shortening == shortening && c.symbolSize == symbolSize &&
-            c.fieldPolynomial == fieldPolynomial && c.firstRoot == firstRoot && c.primitive == primitive)
-            return &c;
-    }
+    cache.locks.fetch_add(1, std::memory_order_relaxed);
+    CodecNode* head = cache.head.load(std::memory_order_relaxed);
+    found = findCodec(head, symbolSize, fieldPolynomial, firstRoot, primitive, roots, shortening);
+    if (found != nullptr) return found;
     std::unique_ptr<CodecNode> node(new CodecNode);
     if (!buildCodec(node->codec, symbolSize, fieldPolynomial, firstRoot, primitive, roots, shortening))
         return nullptr;
-    node->next = cache.head;
-    cache.head = node.release();
-    return &cache.head->codec;
+    node->next = head;
+    cache.head.store(node.get(), std::memory_order_release);
+    return &node.release()->codec;
 }
 
 int cachedCodecCount() {
-    CodecCache& cache = codecCache();
-    boost::mutex::scoped_lock lock(cache.mutex);
     int count = 0;
-    for (CodecNode* node = cache.head; node != nullptr; node = node->next)
+    for (CodecNode* node = codecCache().head.load(std::memory_order_acquire); node != nullptr;
+         node = node->next)
         ++count;
     return count;
+}
+
+unsigned long codecCacheLockCount() {
+    return codecCache().locks.load(std::memory_order_relaxed);
 }
 
 }  // namespace kelvane2::qrencode

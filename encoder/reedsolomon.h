@@ -43,13 +43,16 @@ class RsCodec {
 };
 
 // The cached codec for the parameters, built on first request; null when the parameters are invalid.
-// The encoder asks with (8, 0x11D, 0, 1, ecc count, 255 - data count - ecc count). Thread-safe; the
-// returned codec is read-only and lives until the library unloads.
+// The encoder asks with (8, 0x11D, 0, 1, ecc count, 255 - data count - ecc count). Thread-safe; a codec
+// already built is found without taking the cache's mutex. The returned codec is read-only and lives
+// until the library unloads.
 const RsCodec* codecFor(int symbolSize, int fieldPolynomial, int firstRoot, int primitive, int roots,
                         int shortening);
 
 // The number of codecs the cache holds (for tests).
 int cachedCodecCount();
+// How many times the cache has taken its mutex: only to build a codec (for tests).
+unsigned long codecCacheLockCount();
 
 }  // namespace kelvane2::qrencode
 
