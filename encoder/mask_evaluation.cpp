@@ -225,6 +225,10 @@ int wideFinderScore(const std::uint64_t* line0, int stride, int bit, int c, int 
     return 0;
 }
 
+// Lane masks of the transposes' last two steps: all bits in lanes 0 and 1, in lanes 0 and 2.
+alignas(32) constexpr std::uint64_t kFirstTwoLanes[4] = {~std::uint64_t{0}, ~std::uint64_t{0}, 0, 0};
+alignas(32) constexpr std::uint64_t kEvenLanes[4] = {~std::uint64_t{0}, 0, ~std::uint64_t{0}, 0};
+
 // Byte i of entry b is bit i of b: eight module colours.
 struct SpreadTable {
     std::uint64_t bytes[256];
@@ -308,6 +312,23 @@ inline V4 nextChain(V4 a) {
 }
 inline bool any(V4 a) {
     return (a.w[0] | a.w[1] | a.w[2] | a.w[3]) != 0;
+}
+inline V4 vset1(std::uint64_t x) {
+    return {{x, x, x, x}};
+}
+template <int J>
+inline V4 shrN(V4 a) {
+    return {{a.w[0] >> J, a.w[1] >> J, a.w[2] >> J, a.w[3] >> J}};
+}
+template <int J>
+inline V4 shlN(V4 a) {
+    return {{a.w[0] << J, a.w[1] << J, a.w[2] << J, a.w[3] << J}};
+}
+inline V4 swapHalves(V4 a) {
+    return {{a.w[2], a.w[3], a.w[0], a.w[1]}};
+}
+inline V4 swapPairs(V4 a) {
+    return {{a.w[1], a.w[0], a.w[3], a.w[2]}};
 }
 inline V4 vand3(V4 a, V4 b, V4 c) {
     return vand(vand(a, b), c);
@@ -427,6 +448,24 @@ QRKIT_INLINE V4 nextChain(V4 a) {
 }
 QRKIT_INLINE bool any(V4 a) {
     return _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_or_si128(a.lo, a.hi), _mm_setzero_si128())) != 0xFFFF;
+}
+QRKIT_INLINE V4 vset1(std::uint64_t x) {
+    const __m128i v = _mm_set1_epi64x(static_cast<long long>(x));
+    return {v, v};
+}
+template <int J>
+QRKIT_INLINE V4 shrN(V4 a) {
+    return {_mm_srli_epi64(a.lo, J), _mm_srli_epi64(a.hi, J)};
+}
+template <int J>
+QRKIT_INLINE V4 shlN(V4 a) {
+    return {_mm_slli_epi64(a.lo, J), _mm_slli_epi64(a.hi, J)};
+}
+QRKIT_INLINE V4 swapHalves(V4 a) {
+    return {a.hi, a.lo};
+}
+QRKIT_INLINE V4 swapPairs(V4 a) {
+    return {_mm_shuffle_epi32(a.lo, 0x4E), _mm_shuffle_epi32(a.hi, 0x4E)};
 }
 QRKIT_INLINE V4 vand3(V4 a, V4 b, V4 c) {
     return vand(vand(a, b), c);
@@ -566,6 +605,23 @@ QRKIT_KERNEL void writeRow(const std::uint64_t* bits, int w, const std::uint8_t*
     }                                                                                                       \
     __attribute__((target(TARGET), always_inline)) inline bool any(V4 a) {                                  \
         return !_mm256_testz_si256(a.v, a.v);                                                               \
+    }                                                                                                       \
+    __attribute__((target(TARGET), always_inline)) inline V4 vset1(std::uint64_t x) {                       \
+        return {_mm256_set1_epi64x(static_cast<long long>(x))};                                             \
+    }                                                                                                       \
+    template <int J>                                                                                        \
+    __attribute__((target(TARGET), always_inline)) inline V4 shrN(V4 a) {                                   \
+        return {_mm256_srli_epi64(a.v, J)};                                                                 \
+    }                                                                                                       \
+    template <int J>                                                                                        \
+    __attribute__((target(TARGET), always_inline)) inline V4 shlN(V4 a) {                                   \
+        return {_mm256_slli_epi64(a.v, J)};                                                                 \
+    }                                                                                                       \
+    __attribute__((target(TARGET), always_inline)) inline V4 swapHalves(V4 a) {                             \
+        return {_mm256_permute4x64_epi64(a.v, 0x4E)};                                                       \
+    }                                                                                                       \
+    __attribute__((target(TARGET), always_inline)) inline V4 swapPairs(V4 a) {                              \
+        return {_mm256_shuffle_epi32(a.v, 0x4E)};                                                           \
     }                                                                                                       \
     __attribute__((target(TARGET), always_inline)) inline void writeRow(                                    \
         const std::uint64_t* bits, int w, const std::uint8_t* flags, std::uint8_t* out,                     \
@@ -724,59 +780,18 @@ void packBytes(const std::uint8_t* p, int n, std::uint64_t* dark, std::uint64_t*
     *maskable = f;
 }
 
-// Transposes a 64 x 64 bit block in place: bit u of word t moves to bit t of word u.
-void transpose64(std::uint64_t* a) {
-    std::uint64_t m = 0x00000000FFFFFFFFull;
-    for (int j = 32; j != 0; j >>= 1, m ^= m << j) {
-        for (int k = 0; k < 64; k = ((k | j) + 1) & ~j) {
-            const std::uint64_t t = ((a[k] >> j) ^ a[k | j]) & m;
-            a[k] ^= t << j;
-            a[k | j] ^= t;
-        }
-    }
-}
-
-// The same for a 32 x 32 block.
-void transpose32(std::uint32_t* a) {
-    std::uint32_t m = 0x0000FFFFu;
-    for (int j = 16; j != 0; j >>= 1, m ^= m << j) {
-        for (int k = 0; k < 32; k = ((k | j) + 1) & ~j) {
-            const std::uint32_t t = ((a[k] >> j) ^ a[k | j]) & m;
-            a[k] ^= t << j;
-            a[k | j] ^= t;
-        }
-    }
-}
-
-// Writes the lanes of one orientation from those of the other: toRows takes the column lanes.
 void transposePlane(const PlaneLayout& layout, std::uint64_t* plane, bool toRows) {
-    const int w = layout.width;
-    if (w <= 32) {
-        std::uint32_t block[32] = {};
-        const int from = toRows ? layout.columnLane(0) : layout.rowLane(0);
-        const int to = toRows ? layout.rowLane(0) : layout.columnLane(0);
-        for (int t = 0; t < w; ++t)
-            block[t] = static_cast<std::uint32_t>(plane[layout.index(t, from)]);
-        transpose32(block);
-        for (int u = 0; u < w; ++u)
-            plane[layout.index(u, to)] = block[u];
-        return;
-    }
-    std::uint64_t block[64];
-    for (int a = 0; a < layout.slices; ++a) {
-        for (int b = 0; b < layout.slices; ++b) {
-            // toRows: the columns 64 b + t, their rows 64 a ..., become the rows 64 a + u, their columns
-            // 64 b ...; the other way the same with rows and columns exchanged.
-            const int from = toRows ? layout.columnLane(a) : layout.rowLane(b);
-            const int to = toRows ? layout.rowLane(b) : layout.columnLane(a);
-            const int sourceFirst = toRows ? 64 * b : 64 * a;
-            const int targetFirst = toRows ? 64 * a : 64 * b;
-            for (int t = 0; t < 64; ++t)
-                block[t] = sourceFirst + t < w ? plane[layout.index(sourceFirst + t, from)] : 0;
-            transpose64(block);
-            for (int u = 0; u < 64 && targetFirst + u < w; ++u)
-                plane[layout.index(targetFirst + u, to)] = block[u];
-        }
+    switch (simd::activeLevel()) {
+#if QRKIT_X86_SIMD
+        case simd::Level::kAvx512:
+            return avx512::transposeAll(layout, plane, toRows);
+        case simd::Level::kAvx2:
+            return avx2::transposeAll(layout, plane, toRows);
+        case simd::Level::kSse2:
+            return sse2::transposeAll(layout, plane, toRows);
+#endif
+        default:
+            return portable::transposeAll(layout, plane, toRows);
     }
 }
 
