@@ -362,6 +362,8 @@ int runBatch(int argc, char** argv) {
     const std::size_t count = records.size();
     const std::size_t chunks = (count + kChunk - 1) / kChunk;
     std::vector<Outcome> outcomes(count);
+    // The CSV rows of each chunk, written by the worker that encoded it.
+    std::vector<std::string> chunkRows(images ? 0 : chunks);
     std::vector<char> chunkDone(chunks, 0);
     std::mutex mutex;
     std::condition_variable doneSignal;
@@ -376,6 +378,21 @@ int runBatch(int argc, char** argv) {
             for (std::size_t k = chunk * kChunk; k < end; ++k) {
                 outcomes[k] = encodeRecord(records[k], options, images ? paths[k] : std::string());
                 recordsDone.fetch_add(1, std::memory_order_relaxed);
+            }
+            if (!images) {
+                std::string& rows = chunkRows[chunk];
+                for (std::size_t k = chunk * kChunk; k < end; ++k) {
+                    const Outcome& outcome = outcomes[k];
+                    rows += std::to_string(records[k].line);
+                    rows += ',';
+                    appendCsvField(rows, records[k].data);
+                    rows += ',';
+                    appendCsvField(rows, outcome.font);
+                    rows += ',';
+                    appendCsvField(rows, outcome.csvError.empty() ? outcome.error : outcome.csvError);
+                    rows += '\n';
+                    outcomes[k].font = std::string();
+                }
             }
             {
                 std::lock_guard<std::mutex> lock(mutex);
@@ -412,28 +429,22 @@ int runBatch(int argc, char** argv) {
         const std::size_t end = std::min(count, (chunk + 1) * kChunk);
         for (std::size_t k = chunk * kChunk; k < end; ++k) {
             Outcome& outcome = outcomes[k];
-            const std::string line = "line " + std::to_string(records[k].line) + ": ";
+            auto line = [&] { return "line " + std::to_string(records[k].line) + ": "; };
             if (!outcome.error.empty()) {
                 ++failed;
                 worst = std::max(worst, outcome.status);
-                if (failures.size() < kFailuresListed) failures.push_back(line + outcome.error);
+                if (failures.size() < kFailuresListed) failures.push_back(line() + outcome.error);
             }
             if (!outcome.note.empty() && ++noted <= kFailuresListed)
-                notes.push_back(line + "note: " + outcome.note);
-            if (!images) {
-                rows += std::to_string(records[k].line);
-                rows += ',';
-                appendCsvField(rows, records[k].data);
-                rows += ',';
-                appendCsvField(rows, outcome.font);
-                rows += ',';
-                appendCsvField(rows, outcome.csvError.empty() ? outcome.error : outcome.csvError);
-                rows += '\n';
-            }
+                notes.push_back(line() + "note: " + outcome.note);
             outcome = Outcome();
         }
-        csv.write(rows);
-        rows.clear();
+        if (!images) {
+            rows += chunkRows[chunk];
+            csv.write(rows);
+            rows.clear();
+            chunkRows[chunk] = std::string();
+        }
     }
     for (std::thread& worker : workers)
         worker.join();
