@@ -65,21 +65,26 @@ void BitString::appendBytes(const std::uint8_t* bytes, int count) {
     }
 }
 
-std::vector<std::uint8_t> packBits(const BitString& bits) {
+int packBits(const BitString& bits, std::uint8_t* out) {
     const std::string& text = bits.text();
-    std::vector<std::uint8_t> bytes((text.size() + 7) / 8);
     const char* in = text.data();
-    std::size_t whole = text.size() / 8;
+    const std::size_t whole = text.size() / 8;
     for (std::size_t i = 0; i < whole; ++i, in += 8)
-        bytes[i] = static_cast<std::uint8_t>(packGroup(in));
+        out[i] = static_cast<std::uint8_t>(packGroup(in));
     // A last group of fewer than eight bits is right-aligned.
-    std::size_t rest = text.size() % 8;
+    const std::size_t rest = text.size() % 8;
     if (rest != 0) {
         unsigned byte = 0;
         for (std::size_t k = 0; k < rest; ++k)
             byte = (byte << 1) | static_cast<unsigned>(in[k] == '1');
-        bytes[whole] = static_cast<std::uint8_t>(byte);
+        out[whole] = static_cast<std::uint8_t>(byte);
     }
+    return static_cast<int>((text.size() + 7) / 8);
+}
+
+std::vector<std::uint8_t> packBits(const BitString& bits) {
+    std::vector<std::uint8_t> bytes((bits.text().size() + 7) / 8);
+    if (!bytes.empty()) packBits(bits, bytes.data());
     return bytes;
 }
 

@@ -44,6 +44,8 @@ inline char* writeBits(char* out, std::uint32_t value, int n) {
 // Groups of eight characters become bytes, the first character the most significant bit; a final group
 // of k < 8 characters becomes one more byte holding those k bits right-aligned.
 std::vector<std::uint8_t> packBits(const BitString& bits);
+// The same into out, which holds (length + 7) / 8 bytes; returns that number.
+int packBits(const BitString& bits, std::uint8_t* out);
 
 }  // namespace kelvane2::qrencode
 

@@ -3,6 +3,7 @@
 #include "encoder/codeword_stream.h"
 
 #include <atomic>
+#include <cstring>
 #include <utility>
 
 #include "encoder/reedsolomon.h"
@@ -77,43 +78,67 @@ std::vector<CodewordOrigin> interleavedOrigins(int version, int level) {
     return origins;
 }
 
-CodewordStream::CodewordStream(int version, int level, std::vector<std::uint8_t> dataCodewords)
-    : data_(std::move(dataCodewords)) {
-    if (data_.empty()) return;
+CodewordStream::CodewordStream(int version, int level, const std::vector<std::uint8_t>& dataCodewords) {
+    build(version, level, dataCodewords.data(), static_cast<int>(dataCodewords.size()));
+}
+
+CodewordStream::CodewordStream(int version, int level, const std::uint8_t* dataCodewords, int count) {
+    build(version, level, dataCodewords, count);
+}
+
+void CodewordStream::build(int version, int level, const std::uint8_t* dataCodewords, int count) {
+    if (count <= 0 || dataCodewords == nullptr) return;
     if (version < 1 || version > 40 || level < 0 || level > 3 ||
-        data_.size() != static_cast<std::size_t>(QrTables::dataCodewords(version, level))) {
-        data_.clear();
+        count != QrTables::dataCodewords(version, level))
         return;
-    }
     const EccLayout layout = QrTables::eccLayout(version, level);
     const int blockCount = layout.group1Blocks + layout.group2Blocks;
     dataLength_ =
         layout.group1Blocks * layout.group1DataCodewords + layout.group2Blocks * layout.group2DataCodewords;
     eccLength_ = layout.eccPerBlock * blockCount;
     group1Blocks_ = layout.group1Blocks;
-    ecc_.resize(static_cast<std::size_t>(eccLength_));
-    blocks_.resize(static_cast<std::size_t>(blockCount));
+    blockCount_ = blockCount;
+    std::memcpy(data_, dataCodewords, static_cast<std::size_t>(count));
 
     const int group1Data = layout.group1Blocks * layout.group1DataCodewords;
     const int group1Ecc = layout.group1Blocks * layout.eccPerBlock;
     bool built = encodeGroup(groupCodec(version, level, 0, layout.group1DataCodewords, layout.eccPerBlock),
-                             layout.group1Blocks, layout.group1DataCodewords, layout.eccPerBlock,
-                             data_.data(), ecc_.data(), blocks_.data());
+                             layout.group1Blocks, layout.group1DataCodewords, layout.eccPerBlock, data_, ecc_,
+                             blocks_);
     if (built && layout.group2Blocks != 0)
         built = encodeGroup(groupCodec(version, level, 1, layout.group2DataCodewords, layout.eccPerBlock),
                             layout.group2Blocks, layout.group2DataCodewords, layout.eccPerBlock,
-                            data_.data() + group1Data, ecc_.data() + group1Ecc,
-                            blocks_.data() + layout.group1Blocks);
+                            data_ + group1Data, ecc_ + group1Ecc, blocks_ + layout.group1Blocks);
     if (!built) {
         *this = CodewordStream();
         return;
     }
     version_ = version;
     position_ = 0;
+    ok_ = true;
+}
+
+CodewordStream& CodewordStream::operator=(const CodewordStream& other) {
+    if (this == &other) return *this;
+    ok_ = other.ok_;
+    version_ = other.version_;
+    blockCount_ = other.blockCount_;
+    position_ = other.position_;
+    dataLength_ = other.dataLength_;
+    eccLength_ = other.eccLength_;
+    group1Blocks_ = other.group1Blocks_;
+    std::memcpy(data_, other.data_, static_cast<std::size_t>(dataLength_));
+    std::memcpy(ecc_, other.ecc_, static_cast<std::size_t>(eccLength_));
+    for (int b = 0; b < blockCount_; ++b) {
+        const EccBlock& from = other.blocks_[b];
+        blocks_[b] = EccBlock{from.dataCount, data_ + (from.data - other.data_), from.eccCount,
+                              ecc_ + (from.ecc - other.ecc_)};
+    }
+    return *this;
 }
 
 std::uint8_t CodewordStream::nextCodeword() {
-    const int blockCount = static_cast<int>(blocks_.size());
+    const int blockCount = blockCount_;
     const int k = position_;
     if (k < dataLength_) {
         int row = k % blockCount;
@@ -132,8 +157,8 @@ std::uint8_t CodewordStream::nextCodeword() {
 
 void CodewordStream::interleaved(std::uint8_t* out) const {
     if (!ok()) return;
-    const EccBlock* blocks = blocks_.data();
-    const int blockCount = static_cast<int>(blocks_.size());
+    const EccBlock* blocks = blocks_;
+    const int blockCount = blockCount_;
     forEachInterleaved(
         blockCount, group1Blocks_, blocks[0].dataCount, blocks[0].eccCount,
         [&](int b, int k) { *out++ = blocks[b].data[k]; }, [&](int b, int k) { *out++ = blocks[b].ecc[k]; });

@@ -118,7 +118,9 @@ std::int32_t runEncode(const std::uint8_t* data, int length, const EncodeOptions
     if (clamped.strictVersion && version > clamped.version) return failureCode(kErrInputTooLong);
 
     // Data and error correction codewords in placement order.
-    CodewordStream stream(version, clamped.ecLevel, packBits(bits));
+    if (bits.length() > 8 * CodewordStream::kMaxData) return failureCode(kErrInputTooLong);
+    std::uint8_t dataCodewords[CodewordStream::kMaxData];
+    const CodewordStream stream(version, clamped.ecLevel, dataCodewords, packBits(bits, dataCodewords));
     if (!stream.ok()) return failureCode(kErrInputTooLong);
     const int codewordCount = stream.dataLength() + stream.eccLength();
     if (codewordCount > kMaxCodewords) return failureCode(kErrInputTooLong);

@@ -120,6 +120,8 @@ class QRInput {
   protected:
     // The parser behind parse; micro restricts it to the escapes of Micro QR Code.
     int parseLanguage(const std::uint8_t* data, int length, bool micro);
+    // Appends the bits of tailBits() to out (QR Code writes them there directly).
+    virtual void appendTailBits(BitString& out);
 };
 
 }  // namespace kelvane2::qrencode

@@ -258,26 +258,30 @@ int QRInput::encodeAllSegments() {
 
 BitString QRInput::tailBits() {
     BitString tail;
+    QRInput::appendTailBits(tail);
+    return tail;
+}
+
+void QRInput::appendTailBits(BitString& out) {
     int dataWords = version >= 1 && version <= 40 ? QrTables::dataCodewords(version, ecLevel) : 0;
     int capacity = 8 * dataWords;
     long long used = 0;
     for (const InputSegment& segment : segments)
         used += segment.bits.length();
-    if (used >= capacity) return tail;
+    if (used >= capacity) return;
     int free = capacity - static_cast<int>(used);
     if (free < 5) {
         // A shortened terminator and no pad codewords.
-        tail.appendZeros(free);
-        return tail;
+        out.appendZeros(free);
+        return;
     }
     int withTerminator = static_cast<int>(used) + 11;
     int pads = dataWords - withTerminator / 8;
-    tail.reserve(11 + 8 * pads);
+    out.reserve(11 + 8 * pads);
     // The 4-bit terminator and the zero bits up to the next byte boundary.
-    tail.appendZeros(11 - withTerminator % 8);
+    out.appendZeros(11 - withTerminator % 8);
     for (int i = 0; i < pads; ++i)
-        tail.appendNumber(i % 2 == 0 ? 0xECu : 0x11u, 8);
-    return tail;
+        out.appendNumber(i % 2 == 0 ? 0xECu : 0x11u, 8);
 }
 
 bool QRInput::concatSegments(BitString& out) {
@@ -295,7 +299,7 @@ bool QRInput::concatSegments(BitString& out) {
 
 bool QRInput::dataBitString(BitString& out) {
     if (!concatSegments(out)) return false;
-    out.append(tailBits());
+    appendTailBits(out);
     return true;
 }
 
