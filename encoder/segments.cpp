@@ -277,9 +277,10 @@ void QRInput::appendTailBits(BitString& out) {
     }
     int withTerminator = static_cast<int>(used) + 11;
     int pads = dataWords - withTerminator / 8;
-    out.reserve(11 + 8 * pads);
     // The 4-bit terminator and the zero bits up to the next byte boundary.
-    out.appendZeros(11 - withTerminator % 8);
+    const int zeros = 11 - withTerminator % 8;
+    out.reserve(zeros + 8 * pads);
+    out.appendZeros(zeros);
     for (int i = 0; i < pads; ++i)
         out.appendNumber(i % 2 == 0 ? 0xECu : 0x11u, 8);
 }
