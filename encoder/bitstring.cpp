@@ -9,17 +9,6 @@ namespace kelvane2::qrencode {
 
 namespace {
 
-// The eight characters of every byte value, most significant bit first.
-constexpr std::array<std::array<char, 8>, 256> makeByteText() {
-    std::array<std::array<char, 8>, 256> table{};
-    for (unsigned byte = 0; byte < 256; ++byte) {
-        for (unsigned k = 0; k < 8; ++k)
-            table[byte][k] = static_cast<char>('0' + ((byte >> (7 - k)) & 1u));
-    }
-    return table;
-}
-constexpr std::array<std::array<char, 8>, 256> kByteText = makeByteText();
-
 // Eight characters of bit text as one byte, the first character the most significant bit.
 inline unsigned packGroup(const char* text) {
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
@@ -49,7 +38,7 @@ void BitString::appendNumber(std::uint32_t value, int n) {
     for (int shift = n - 1; shift >= n - lead; --shift)
         *out++ = static_cast<char>('0' + ((value >> shift) & 1u));
     for (int shift = n - lead - 8; shift >= 0; shift -= 8) {
-        std::memcpy(out, kByteText[(value >> shift) & 0xFFu].data(), 8);
+        std::memcpy(out, kByteBits[(value >> shift) & 0xFFu].data(), 8);
         out += 8;
     }
 }
@@ -60,7 +49,7 @@ void BitString::appendBytes(const std::uint8_t* bytes, int count) {
     text_.resize(old + 8 * static_cast<std::size_t>(count));
     char* out = &text_[old];
     for (int i = 0; i < count; ++i) {
-        std::memcpy(out, kByteText[bytes[i]].data(), 8);
+        std::memcpy(out, kByteBits[bytes[i]].data(), 8);
         out += 8;
     }
 }

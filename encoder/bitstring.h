@@ -3,7 +3,9 @@
 #ifndef QRKIT_ENCODER_BITSTRING_H
 #define QRKIT_ENCODER_BITSTRING_H
 
+#include <array>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -33,6 +35,23 @@ class BitString {
   private:
     std::string text_;
 };
+
+// The eight characters of every byte value, most significant bit first.
+constexpr std::array<std::array<char, 8>, 256> makeByteBits() {
+    std::array<std::array<char, 8>, 256> table{};
+    for (unsigned byte = 0; byte < 256; ++byte) {
+        for (unsigned k = 0; k < 8; ++k)
+            table[byte][k] = static_cast<char>('0' + ((byte >> (7 - k)) & 1u));
+    }
+    return table;
+}
+inline constexpr std::array<std::array<char, 8>, 256> kByteBits = makeByteBits();
+
+// Writes the eight bits of a byte as characters, most significant first; returns the end.
+inline char* writeByte(char* out, std::uint8_t byte) {
+    std::memcpy(out, kByteBits[byte].data(), 8);
+    return out + 8;
+}
 
 // Writes the low n bits of value as characters, most significant first; returns the end.
 inline char* writeBits(char* out, std::uint32_t value, int n) {

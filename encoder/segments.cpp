@@ -71,7 +71,7 @@ char* writeKanjiPayload(char* out, const std::uint8_t* bytes, int size) {
 
 char* writeBytes(char* out, const std::uint8_t* bytes, int size) {
     for (int i = 0; i < size; ++i)
-        out = writeBits(out, bytes[i], 8);
+        out = writeByte(out, bytes[i]);
     return out;
 }
 
