@@ -236,10 +236,12 @@ QRInput::~QRInput() {
 }
 
 void QRInput::appendSegment(int mode, const std::uint8_t* bytes, int size) {
-    InputSegment segment;
+    // Room for a few segments at once rather than growing one at a time.
+    if (segments.capacity() == 0) segments.reserve(8);
+    segments.emplace_back();
+    InputSegment& segment = segments.back();
     segment.mode = mode;
     if (size > 0) segment.data.assign(bytes, bytes + size);
-    segments.push_back(std::move(segment));
 }
 
 void QRInput::prependSegment(int mode, const std::uint8_t* bytes, int size) {
