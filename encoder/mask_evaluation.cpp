@@ -45,32 +45,68 @@ constexpr std::uint64_t columnPatternWord(int mask, int column, int firstRow) {
     return word;
 }
 
+// What one lane of a group holds: the plane (rows or columns) and slice of one of the group's masks.
+struct LaneRole {
+    int mask;  // 0 or 1: the group's first or second mask
+    bool row;
+    int slice;
+    bool blocks;  // 2 x 2 blocks are counted in this lane
+};
+
+// The lanes of a group: with one slice the masks 2 g and 2 g + 1 as [row, column] each; with two slices
+// the mask g as [row 0, row 1, column 0, column 1]; with three slices the masks 2 g and 2 g + 1 in three
+// vectors [row 0, row 1, row 2, column 0 | column 1, column 2, row 0', row 1' | column 0', column 1',
+// column 2', row 2'], the blocks of the first mask counted in its rows, of the second in its columns (each
+// time in one vector whose lanes run from slice to slice). The base planes hold the same lanes.
+constexpr LaneRole kOneSliceLanes[4] = {
+    {0, true, 0, true}, {0, false, 0, true}, {1, true, 0, true}, {1, false, 0, true}};
+constexpr LaneRole kTwoSliceLanes[4] = {
+    {0, true, 0, true}, {0, true, 1, true}, {0, false, 0, true}, {0, false, 1, true}};
+constexpr LaneRole kThreeSliceLanes[12] = {{0, true, 0, true},   {0, true, 1, true},   {0, true, 2, true},
+                                           {0, false, 0, false}, {0, false, 1, false}, {0, false, 2, false},
+                                           {1, true, 0, false},  {1, true, 1, false},  {1, false, 0, true},
+                                           {1, false, 1, true},  {1, false, 2, true},  {1, true, 2, false}};
+
+constexpr int laneCount(int slices) {
+    return slices == 3 ? 12 : 4;
+}
+constexpr const LaneRole* laneRoles(int slices) {
+    return slices == 1 ? kOneSliceLanes : (slices == 2 ? kTwoSliceLanes : kThreeSliceLanes);
+}
+constexpr int groupCount(int slices) {
+    return slices == 2 ? 8 : 4;
+}
+// The mask of lane role k of a group.
+constexpr int groupMask(int slices, int group, int k) {
+    return slices == 2 ? group : 2 * group + k;
+}
+
 // The pattern words of every group at every position modulo 12 (both conditions repeat within 12
 // positions), in the lanes of the group.
 struct CandidatePatterns {
     std::uint64_t one[4][12][4];
     std::uint64_t two[8][12][4];
-    std::uint64_t three[8][12][8];
+    std::uint64_t three[4][12][12];
 };
+
+constexpr std::uint64_t laneWord(int slices, int group, int lane, int p) {
+    const LaneRole role = laneRoles(slices)[lane];
+    const int mask = groupMask(slices, group, role.mask);
+    return role.row ? rowPatternWord(mask, p, 64 * role.slice) : columnPatternWord(mask, p, 64 * role.slice);
+}
 
 constexpr CandidatePatterns makeCandidatePatterns() {
     CandidatePatterns patterns{};
     for (int p = 0; p < 12; ++p) {
         for (int group = 0; group < 4; ++group) {
-            for (int k = 0; k < 2; ++k) {
-                patterns.one[group][p][2 * k] = rowPatternWord(2 * group + k, p, 0);
-                patterns.one[group][p][2 * k + 1] = columnPatternWord(2 * group + k, p, 0);
-            }
+            for (int lane = 0; lane < 4; ++lane)
+                patterns.one[group][p][lane] = laneWord(1, group, lane, p);
+            for (int lane = 0; lane < 12; ++lane)
+                patterns.three[group][p][lane] = laneWord(3, group, lane, p);
         }
-        for (int mask = 0; mask < kMasks; ++mask) {
-            for (int s = 0; s < 2; ++s) {
-                patterns.two[mask][p][s] = rowPatternWord(mask, p, 64 * s);
-                patterns.two[mask][p][2 + s] = columnPatternWord(mask, p, 64 * s);
-            }
-            for (int s = 0; s < 3; ++s) {
-                patterns.three[mask][p][s] = rowPatternWord(mask, p, 64 * s);
-                patterns.three[mask][p][4 + s] = columnPatternWord(mask, p, 64 * s);
-            }
+        for (int group = 0; group < 8; ++group) {
+            for (int lane = 0; lane < 4; ++lane)
+                patterns.two[group][p][lane] = laneWord(2, group, lane, p);
         }
     }
     return patterns;
@@ -89,39 +125,40 @@ std::uint64_t lowBits(int n) {
     return n >= 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << n) - 1;
 }
 
-// The slice of each of the four lanes of a pass (-1: an empty lane).
-int laneSlice(int slices, int lane) {
-    if (slices == 1) return 0;
-    if (slices == 2) return lane % 2;
-    return lane < 3 ? lane : -1;
-}
-
-// Per lane of a pass: the lines that exist, and the lines whose next line exists.
+// Per lane of a group: the lines that exist, and the lines whose next line exists where the lane counts
+// 2 x 2 blocks.
 struct LaneMasks {
-    alignas(32) std::uint64_t lines[4];
-    alignas(32) std::uint64_t pairs[4];
+    alignas(32) std::uint64_t lines[12];
+    alignas(32) std::uint64_t pairs[12];
 };
 
 LaneMasks laneMasks(int w, int slices) {
     LaneMasks masks{};
-    for (int lane = 0; lane < 4; ++lane) {
-        const int s = laneSlice(slices, lane);
-        masks.lines[lane] = s < 0 ? 0 : lowBits(w - 64 * s);
-        masks.pairs[lane] = s < 0 ? 0 : lowBits(w - 1 - 64 * s);
+    for (int lane = 0; lane < laneCount(slices); ++lane) {
+        const LaneRole role = laneRoles(slices)[lane];
+        masks.lines[lane] = lowBits(w - 64 * role.slice);
+        masks.pairs[lane] = role.blocks ? lowBits(w - 1 - 64 * role.slice) : 0;
     }
     return masks;
 }
 
-// The buffer words of a group that hold the format modules: for bit k, its two modules in the row lanes
-// and in the column lanes (of the group's first mask; the second mask of a one-slice group is two lanes
-// further).
+// The lane of a group that holds a mask's plane and slice.
+int laneOf(int slices, int mask, bool row, int slice) {
+    for (int lane = 0; lane < laneCount(slices); ++lane) {
+        const LaneRole role = laneRoles(slices)[lane];
+        if (role.mask == mask && role.row == row && role.slice == slice) return lane;
+    }
+    return -1;
+}
+
+// The buffer words of a group that hold the format modules: for bit k of the format word of the group's
+// mask m, its two modules in the row lanes and in the column lanes.
 struct FormatWords {
-    int offset[kFormatBits][4];
+    int offset[2][kFormatBits][4];
     std::uint64_t bit[kFormatBits][4];
 };
 
 void formatWords(int w, int slices, int passWords, FormatWords* format) {
-    const int columnLane = slices == 1 ? 1 : (slices == 2 ? 2 : 4);
     for (int k = 0; k < kFormatBits; ++k) {
         const FormatModule at = formatModule(w, k);
         const int rows[2] = {at.row1, at.row2};
@@ -129,24 +166,27 @@ void formatWords(int w, int slices, int passWords, FormatWords* format) {
         for (int copy = 0; copy < 2; ++copy) {
             const int r = rows[copy];
             const int c = columns[copy];
-            format->offset[k][2 * copy] = (kPlanePad + r) * passWords + c / 64;
             format->bit[k][2 * copy] = std::uint64_t{1} << (c % 64);
-            format->offset[k][2 * copy + 1] = (kPlanePad + c) * passWords + columnLane + r / 64;
             format->bit[k][2 * copy + 1] = std::uint64_t{1} << (r % 64);
+            for (int mask = 0; mask < 2; ++mask) {
+                const int rowLane = laneOf(slices, mask, true, c / 64);
+                const int columnLane = laneOf(slices, mask, false, r / 64);
+                format->offset[mask][k][2 * copy] = rowLane < 0 ? -1 : (kPlanePad + r) * passWords + rowLane;
+                format->offset[mask][k][2 * copy + 1] =
+                    columnLane < 0 ? -1 : (kPlanePad + c) * passWords + columnLane;
+            }
         }
     }
 }
 
 void writeFormatWords(int slices, int group, int level, const FormatWords& format, std::uint64_t* buffer) {
-    const int masks = slices == 1 ? 2 : 1;
+    const int masks = slices == 2 ? 1 : 2;
     for (int k = 0; k < masks; ++k) {
-        const int mask = slices == 1 ? 2 * group + k : group;
-        const int shift = 2 * k;
-        const int word = QrTables::formatInfo(mask, level);
+        const int word = QrTables::formatInfo(groupMask(slices, group, k), level);
         for (int b = 0; b < kFormatBits; ++b) {
             if (((word >> b) & 1) == 0) continue;
             for (int e = 0; e < 4; ++e)
-                buffer[format.offset[b][e] + shift] |= format.bit[b][e];
+                buffer[format.offset[k][b][e]] |= format.bit[b][e];
         }
     }
 }
@@ -158,35 +198,30 @@ void clearPads(std::uint64_t* buffer, int w, int passWords) {
 }
 
 struct LaneTotals {
-    long n1[4];
-    long n2[4];
-    long n3[4];
+    long n1[12];
+    long n2[12];
+    long n3[12];
 };
 
 void combineScores(int slices, int group, int level, int w, const long* dark, const LaneTotals& totals,
                    const int* formatAreaDark, int* scores) {
-    const int masks = slices == 1 ? 2 : 1;
+    const int masks = slices == 2 ? 1 : 2;
+    // Blocks are counted in the rows and in the columns of a mask, except with three slices.
+    const int blockCopies = slices == 3 ? 1 : 2;
     for (int k = 0; k < masks; ++k) {
-        const int mask = slices == 1 ? 2 * group + k : group;
-        // The lanes of this mask, and how many times each 2 x 2 block was counted.
-        const int first = slices == 1 ? 2 * k : 0;
-        const int count = slices == 1 ? 2 : 4;
-        const int blockCopies = slices == 3 ? 1 : 2;
+        const int mask = groupMask(slices, group, k);
         long n1 = 0;
         long n2 = 0;
         long n3 = 0;
-        for (int lane = first; lane < first + count; ++lane) {
+        long darkModules = 2 * __builtin_popcount(static_cast<unsigned>(QrTables::formatInfo(mask, level)));
+        if (formatAreaDark != nullptr) darkModules += formatAreaDark[mask];
+        for (int lane = 0; lane < laneCount(slices); ++lane) {
+            const LaneRole role = laneRoles(slices)[lane];
+            if (role.mask != k) continue;
             n1 += totals.n1[lane];
             n2 += totals.n2[lane];
             n3 += totals.n3[lane];
-        }
-        long darkModules = 2 * __builtin_popcount(static_cast<unsigned>(QrTables::formatInfo(mask, level)));
-        if (formatAreaDark != nullptr) darkModules += formatAreaDark[mask];
-        if (slices == 1) {
-            darkModules += dark[first];
-        } else {
-            for (int lane = 0; lane < slices; ++lane)
-                darkModules += dark[lane];
+            if (role.row) darkModules += dark[lane];
         }
         scores[mask] = static_cast<int>(n1 + 3 * (n2 / blockCopies) + n3) +
                        darkShareScore(w, static_cast<int>(darkModules));
@@ -308,7 +343,7 @@ inline V4 nextPairs(V4 a) {
     return {{a.w[1], 0, a.w[3], 0}};
 }
 inline V4 nextChain(V4 a) {
-    return {{a.w[1], a.w[2], a.w[3], 0}};
+    return {{a.w[1], a.w[2], 0, 0}};
 }
 inline bool any(V4 a) {
     return (a.w[0] | a.w[1] | a.w[2] | a.w[3]) != 0;
@@ -444,7 +479,7 @@ QRKIT_INLINE V4 nextPairs(V4 a) {
 }
 QRKIT_INLINE V4 nextChain(V4 a) {
     return {_mm_castpd_si128(_mm_shuffle_pd(_mm_castsi128_pd(a.lo), _mm_castsi128_pd(a.hi), 1)),
-            _mm_srli_si128(a.hi, 8)};
+            _mm_setzero_si128()};
 }
 QRKIT_INLINE bool any(V4 a) {
     return _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_or_si128(a.lo, a.hi), _mm_setzero_si128())) != 0xFFFF;
@@ -601,7 +636,7 @@ QRKIT_KERNEL void writeRow(const std::uint64_t* bits, int w, const std::uint8_t*
         return {_mm256_srli_si256(a.v, 8)};                                                                 \
     }                                                                                                       \
     __attribute__((target(TARGET), always_inline)) inline V4 nextChain(V4 a) {                              \
-        return {_mm256_blend_epi32(_mm256_permute4x64_epi64(a.v, 0xF9), _mm256_setzero_si256(), 0xC0)};     \
+        return {_mm256_blend_epi32(_mm256_permute4x64_epi64(a.v, 0xF9), _mm256_setzero_si256(), 0xF0)};     \
     }                                                                                                       \
     __attribute__((target(TARGET), always_inline)) inline bool any(V4 a) {                                  \
         return !_mm256_testz_si256(a.v, a.v);                                                               \
@@ -795,6 +830,18 @@ void transposePlane(const PlaneLayout& layout, std::uint64_t* plane, bool toRows
     }
 }
 
+// The copy lanes of a three-slice plane from the others.
+void fillCopies(const PlaneLayout& layout, std::uint64_t* plane) {
+    if (layout.slices != 3) return;
+    for (int p = 0; p < layout.width; ++p) {
+        std::uint64_t* words = plane + layout.index(p, 0);
+        for (int s = 0; s < 3; ++s) {
+            words[layout.rowCopyLane(s)] = words[layout.rowLane(s)];
+            words[layout.columnCopyLane(s)] = words[layout.columnLane(s)];
+        }
+    }
+}
+
 }  // namespace
 
 void packMatrix(const std::uint8_t* matrix, const PlaneLayout& layout, std::uint64_t* dark,
@@ -823,6 +870,8 @@ void packMatrix(const std::uint8_t* matrix, const PlaneLayout& layout, std::uint
     }
     transposePlane(layout, dark, false);
     transposePlane(layout, maskable, false);
+    fillCopies(layout, dark);
+    fillCopies(layout, maskable);
 }
 
 void formatAreaDarkCounts(int w, const std::uint8_t* matrix, int* counts) {
@@ -845,6 +894,7 @@ void formatAreaDarkCounts(int w, const std::uint8_t* matrix, int* counts) {
 
 void transposeColumnsToRows(const PlaneLayout& layout, std::uint64_t* plane) {
     transposePlane(layout, plane, true);
+    fillCopies(layout, plane);
 }
 
 int scoreMaskCandidates(const SymbolPlanes& planes, int level, int* scores) {

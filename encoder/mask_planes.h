@@ -8,7 +8,9 @@
 // lines beyond w, are always zero (light), which is what the penalty rules take the edge for.
 //
 // Lanes of one position lie side by side: with one slice [row, column], two [row 0, row 1, column 0,
-// column 1], three [row 0, row 1, row 2, -, column 0, column 1, column 2, -].
+// column 1], three [row 0, row 1, row 2, column 0, column 1, column 2] followed by a copy of them in the
+// order [row 0, row 1, column 0, column 1, column 2, row 2] (the mask evaluation scores two masks in these
+// twelve lanes at once).
 #ifndef QRKIT_ENCODER_MASK_PLANES_H
 #define QRKIT_ENCODER_MASK_PLANES_H
 
@@ -60,17 +62,20 @@ inline int darkShareScore(int w, int darkCount) {
 
 constexpr int kPlanePad = 16;
 constexpr int kMaxPlaneWidth = 177;
-// The words of the largest plane: 8 lanes at each of 177 + 32 positions.
-constexpr int kMaxPlaneWords = (kMaxPlaneWidth + 2 * kPlanePad) * 8;
+// The words of the largest plane: 12 lanes at each of 177 + 32 positions.
+constexpr int kMaxPlaneWords = (kMaxPlaneWidth + 2 * kPlanePad) * 12;
 
 struct PlaneLayout {
     explicit PlaneLayout(int w)
-        : width(w), slices((w + 63) / 64), laneWords(slices == 1 ? 2 : (slices == 2 ? 4 : 8)) {}
+        : width(w), slices((w + 63) / 64), laneWords(slices == 1 ? 2 : (slices == 2 ? 4 : 12)) {}
 
     // Index of the word of position p (-kPlanePad <= p < width + kPlanePad) in lane.
     int index(int p, int lane) const { return (p + kPlanePad) * laneWords + lane; }
     int rowLane(int slice) const { return slice; }
-    int columnLane(int slice) const { return laneWords / 2 + slice; }
+    int columnLane(int slice) const { return slices == 3 ? 3 + slice : laneWords / 2 + slice; }
+    // The lanes of the copy (three slices only; -1 otherwise).
+    int rowCopyLane(int slice) const { return slices != 3 ? -1 : (slice == 2 ? 11 : 6 + slice); }
+    int columnCopyLane(int slice) const { return slices != 3 ? -1 : 8 + slice; }
     // The number of words of a plane.
     int words() const { return (width + 2 * kPlanePad) * laneWords; }
 
@@ -94,12 +99,12 @@ struct SymbolPlanes {
 void formatAreaDarkCounts(int w, const std::uint8_t* matrix, int* counts);
 
 // Packs a byte matrix of layout.width (bit 0 the colour, bit 7 set on function modules) into dark and
-// maskable planes (layout.words() words each, all written). The format area is left light in dark and
-// out of maskable, whatever its bytes hold.
+// maskable planes (layout.words() words each, all written, the copy lanes too). The format area is left
+// light in dark and out of maskable, whatever its bytes hold.
 void packMatrix(const std::uint8_t* matrix, const PlaneLayout& layout, std::uint64_t* dark,
                 std::uint64_t* maskable);
 
-// Fills the row lanes of plane from its column lanes.
+// Fills the row lanes of plane from its column lanes, then the copy lanes.
 void transposeColumnsToRows(const PlaneLayout& layout, std::uint64_t* plane);
 
 // The scores of the eight masked candidates (penalty N1 + N2 + N3 + N4, format information written);
