@@ -76,20 +76,25 @@ int lowestFirst(const std::vector<int>& scores) {
     return best;
 }
 
-// Checks chooseMask against the byte-wise evaluation: scores, chosen mask and output bytes.
+// Checks chooseMask against the byte-wise evaluation, on every instruction set level the processor has:
+// scores, chosen mask and output bytes.
 void expectChooseMaskMatchesReference(const Matrix& frame, int level, const std::string& name) {
     SCOPED_TRACE(name);
     int w = widthOf(frame);
     Matrix before = frame;
     std::vector<int> expected = referenceScores(w, frame, level);
-    int chosen = -1;
-    std::vector<int> scores(8, -1);
-    std::unique_ptr<std::uint8_t[]> out(chooseMask(w, frame.data(), level, &chosen, scores.data()));
-    EXPECT_EQ(scores, expected);
-    EXPECT_EQ(chosen, lowestFirst(expected));
-    std::unique_ptr<std::uint8_t[]> direct(applyMask(w, frame.data(), chosen, level));
-    EXPECT_EQ(0, std::memcmp(out.get(), direct.get(), frame.size())) << "output differs from applyMask";
-    EXPECT_EQ(frame, before) << "the frame was written";
+    for (simd::Level simdLevel : qrkit_test::availableLevels()) {
+        qrkit_test::ForcedLevel forced(simdLevel);
+        SCOPED_TRACE(qrkit_test::levelText(simdLevel));
+        int chosen = -1;
+        std::vector<int> scores(8, -1);
+        std::unique_ptr<std::uint8_t[]> out(chooseMask(w, frame.data(), level, &chosen, scores.data()));
+        EXPECT_EQ(scores, expected);
+        EXPECT_EQ(chosen, lowestFirst(expected));
+        std::unique_ptr<std::uint8_t[]> direct(applyMask(w, frame.data(), chosen, level));
+        EXPECT_EQ(0, std::memcmp(out.get(), direct.get(), frame.size())) << "output differs from applyMask";
+        EXPECT_EQ(frame, before) << "the frame was written";
+    }
 }
 
 // Fills the free modules of a frame: module (r, c) takes the colour of cell (r / cell, c / cell) of a
@@ -152,48 +157,35 @@ Matrix syntheticFrame(int w, std::mt19937& random) {
     return m;
 }
 
-// Every test of the fast scoring runs on every instruction set level the processor has.
 TEST(MaskingTest, FastScoresEqualReferenceOnRandomDataOfEveryVersion) {
-    for (simd::Level level : qrkit_test::availableLevels()) {
-        qrkit_test::ForcedLevel forced(level);
-        SCOPED_TRACE(qrkit_test::levelText(level));
-        std::mt19937 random(1);
-        for (int version = 1; version <= 40; ++version) {
-            for (int cell : {1, 2, 3}) {
-                Matrix frame = filledFrame(version, cell, random);
-                expectChooseMaskMatchesReference(
-                    frame, (version + cell) % 4,
-                    "version " + std::to_string(version) + " cell " + std::to_string(cell));
-            }
+    std::mt19937 random(1);
+    for (int version = 1; version <= 40; ++version) {
+        for (int cell : {1, 2, 3}) {
+            Matrix frame = filledFrame(version, cell, random);
+            expectChooseMaskMatchesReference(
+                frame, (version + cell) % 4,
+                "version " + std::to_string(version) + " cell " + std::to_string(cell));
         }
     }
 }
 
 TEST(MaskingTest, FastScoresEqualReferenceOnSyntheticFrames) {
-    for (simd::Level level : qrkit_test::availableLevels()) {
-        qrkit_test::ForcedLevel forced(level);
-        SCOPED_TRACE(qrkit_test::levelText(level));
-        std::mt19937 random(2);
-        // Word boundaries of the packed lines lie at 64 and 128 modules; 32 is the smallest transpose.
-        for (int w : {21, 25, 32, 33, 63, 64, 65, 127, 128, 129, 173, 177}) {
-            for (int round = 0; round < 4; ++round)
-                expectChooseMaskMatchesReference(
-                    syntheticFrame(w, random), round,
-                    "width " + std::to_string(w) + " round " + std::to_string(round));
-        }
+    std::mt19937 random(2);
+    // Word boundaries of the packed lines lie at 64 and 128 modules; 32 is the smallest transpose.
+    for (int w : {21, 25, 32, 33, 63, 64, 65, 127, 128, 129, 173, 177}) {
+        for (int round = 0; round < 4; ++round)
+            expectChooseMaskMatchesReference(
+                syntheticFrame(w, random), round,
+                "width " + std::to_string(w) + " round " + std::to_string(round));
     }
 }
 
 TEST(MaskingTest, FastScoresEqualReferenceOnUniformFrames) {
-    for (simd::Level level : qrkit_test::availableLevels()) {
-        qrkit_test::ForcedLevel forced(level);
-        SCOPED_TRACE(qrkit_test::levelText(level));
-        for (int w : {21, 64, 177}) {
-            for (std::uint8_t fill : {0x00, 0x01, 0x80, 0x81, 0x02}) {
-                Matrix frame(static_cast<std::size_t>(w) * w, fill);
-                expectChooseMaskMatchesReference(
-                    frame, 1, "width " + std::to_string(w) + " fill " + std::to_string(fill));
-            }
+    for (int w : {21, 64, 177}) {
+        for (std::uint8_t fill : {0x00, 0x01, 0x80, 0x81, 0x02}) {
+            Matrix frame(static_cast<std::size_t>(w) * w, fill);
+            expectChooseMaskMatchesReference(frame, 1,
+                                             "width " + std::to_string(w) + " fill " + std::to_string(fill));
         }
     }
 }
@@ -201,24 +193,20 @@ TEST(MaskingTest, FastScoresEqualReferenceOnUniformFrames) {
 // Frames dense in finder-like patterns of every unit, at every width from 21 to 177, with random lines of
 // long runs: every level gives the scores of the byte-wise definition.
 TEST(MaskingTest, FastScoresEqualReferenceAtEveryWidth) {
-    for (simd::Level level : qrkit_test::availableLevels()) {
-        qrkit_test::ForcedLevel forced(level);
-        SCOPED_TRACE(qrkit_test::levelText(level));
-        std::mt19937 random(16);
-        for (int w = 21; w <= 177; w += 1 + static_cast<int>(random() % 5)) {
-            Matrix frame = syntheticFrame(w, random);
-            // A few lines of long runs of one colour (N1) and of 2 x 2 blocks (N2) across slice edges.
-            for (int n = 0; n < 4; ++n) {
-                int line = static_cast<int>(random() % w);
-                std::uint8_t colour = static_cast<std::uint8_t>(random() & 1);
-                for (int p = 0; p < w; ++p) {
-                    if (random() % 9 == 0) colour ^= 1;
-                    m(frame, w, line, p) = static_cast<std::uint8_t>(0x02 | colour);
-                    m(frame, w, p, line) = static_cast<std::uint8_t>(0x02 | colour);
-                }
+    std::mt19937 random(16);
+    for (int w = 21; w <= 177; w += 1 + static_cast<int>(random() % 5)) {
+        Matrix frame = syntheticFrame(w, random);
+        // A few lines of long runs of one colour (N1) and of 2 x 2 blocks (N2) across slice edges.
+        for (int n = 0; n < 4; ++n) {
+            int line = static_cast<int>(random() % w);
+            std::uint8_t colour = static_cast<std::uint8_t>(random() & 1);
+            for (int p = 0; p < w; ++p) {
+                if (random() % 9 == 0) colour ^= 1;
+                m(frame, w, line, p) = static_cast<std::uint8_t>(0x02 | colour);
+                m(frame, w, p, line) = static_cast<std::uint8_t>(0x02 | colour);
             }
-            expectChooseMaskMatchesReference(frame, w % 4, "width " + std::to_string(w));
         }
+        expectChooseMaskMatchesReference(frame, w % 4, "width " + std::to_string(w));
     }
 }
 
