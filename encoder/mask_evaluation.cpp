@@ -142,14 +142,25 @@ LaneMasks laneMasks(int w, int slices) {
     return masks;
 }
 
-// The lane of a group that holds a mask's plane and slice.
-int laneOf(int slices, int mask, bool row, int slice) {
-    for (int lane = 0; lane < laneCount(slices); ++lane) {
-        const LaneRole role = laneRoles(slices)[lane];
-        if (role.mask == mask && role.row == row && role.slice == slice) return lane;
-    }
-    return -1;
+// The lane of a group that holds a mask's plane and slice (see the lane tables above); -1 for none.
+constexpr int laneOf(int slices, int mask, bool row, int slice) {
+    if (slice >= slices || (slices == 2 && mask != 0)) return -1;
+    if (slices == 1) return 2 * mask + (row ? 0 : 1);
+    if (slices == 2) return row ? slice : 2 + slice;
+    if (mask == 0) return row ? slice : 3 + slice;
+    return row ? (slice == 2 ? 11 : 6 + slice) : 8 + slice;
 }
+
+constexpr bool laneOfAgreesWithTheTables() {
+    for (int slices = 1; slices <= 3; ++slices) {
+        for (int lane = 0; lane < laneCount(slices); ++lane) {
+            const LaneRole role = laneRoles(slices)[lane];
+            if (laneOf(slices, role.mask, role.row, role.slice) != lane) return false;
+        }
+    }
+    return true;
+}
+static_assert(laneOfAgreesWithTheTables(), "laneOf and the lane tables disagree");
 
 // The buffer words of a group that hold the format modules: for bit k of the format word of the group's
 // mask m, its two modules in the row lanes and in the column lanes.
