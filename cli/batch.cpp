@@ -440,9 +440,9 @@ int runBatch(int argc, char** argv) {
             outcome = Outcome();
         }
         if (!images) {
-            rows += chunkRows[chunk];
-            csv.write(rows);
+            csv.write(rows);  // the header, before the first chunk
             rows.clear();
+            csv.write(chunkRows[chunk]);
             chunkRows[chunk] = std::string();
         }
     }
