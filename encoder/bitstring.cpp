@@ -55,7 +55,7 @@ void BitString::appendBytes(const std::uint8_t* bytes, int count) {
 }
 
 int packBits(const BitString& bits, std::uint8_t* out) {
-    const std::string& text = bits.text();
+    const std::string_view text = bits.text();
     const char* in = text.data();
     const std::size_t whole = text.size() / 8;
     for (std::size_t i = 0; i < whole; ++i, in += 8)

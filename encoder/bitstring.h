@@ -7,12 +7,20 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "encoder/arena.h"
 
 namespace kelvane2::qrencode {
 
 class BitString {
   public:
+    // An empty string on the heap.
+    BitString() = default;
+    // An empty string in the memory of an input (encoder/arena.h); its copies go to the heap.
+    explicit BitString(Arena* arena) : text_(ArenaAllocator<char>(arena)) {}
+
     // Appends the low n bits of value, most significant first (n = 0 appends nothing; n <= 32).
     void appendNumber(std::uint32_t value, int n);
     // Appends each byte in 8 bits, most significant first.
@@ -30,10 +38,10 @@ class BitString {
     // Makes room for n more bits without reallocating while they are appended.
     void reserve(int n) { text_.reserve(text_.size() + static_cast<std::size_t>(n)); }
     int length() const { return static_cast<int>(text_.size()); }
-    const std::string& text() const { return text_; }
+    std::string_view text() const { return std::string_view(text_.data(), text_.size()); }
 
   private:
-    std::string text_;
+    std::basic_string<char, std::char_traits<char>, ArenaAllocator<char>> text_;
 };
 
 // The eight characters of every byte value, most significant bit first.

@@ -66,7 +66,8 @@ void recordInput(const QRInput& input, SymbolDecisions* decisions) {
     decisions->segments.clear();
     decisions->segmentBits = 0;
     for (const InputSegment& segment : input.segments) {
-        decisions->segments.push_back(SegmentDecision{segment.mode, segment.data, segment.bits.length()});
+        decisions->segments.push_back(
+            SegmentDecision{segment.mode, {segment.data.begin(), segment.data.end()}, segment.bits.length()});
         decisions->segmentBits += segment.bits.length();
     }
     decisions->version = input.version;
@@ -109,7 +110,7 @@ std::int32_t runEncode(const std::uint8_t* data, int length, const EncodeOptions
     if (parseError != 0) return failureCode(parseError);
 
     // Segments to the data bit stream of the smallest version that holds them.
-    BitString bits;
+    BitString bits(input.arena());
     const bool settled = input.dataBitString(bits);
     if (decisions != nullptr) recordInput(input, decisions);
     if (!settled) return failureCode(kErrInputTooLong);

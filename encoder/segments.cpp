@@ -238,14 +238,14 @@ QRInput::~QRInput() {
 void QRInput::appendSegment(int mode, const std::uint8_t* bytes, int size) {
     // Room for a few segments at once rather than growing one at a time.
     if (segments.capacity() == 0) segments.reserve(8);
-    segments.emplace_back();
+    segments.emplace_back(&arena_);
     InputSegment& segment = segments.back();
     segment.mode = mode;
     if (size > 0) segment.data.assign(bytes, bytes + size);
 }
 
 void QRInput::prependSegment(int mode, const std::uint8_t* bytes, int size) {
-    InputSegment segment;
+    InputSegment segment(&arena_);
     segment.mode = mode;
     if (size > 0) segment.data.assign(bytes, bytes + size);
     segments.insert(segments.begin(), std::move(segment));
