@@ -154,15 +154,21 @@ class FrameCache {
     std::uint8_t* newCopy(int version) {
         if (version < 1 || version > lastVersion_) return nullptr;
         const int width = widthOf(version);
-        const std::size_t size = static_cast<std::size_t>(width) * static_cast<std::size_t>(width);
+        std::unique_ptr<std::uint8_t[]> copy(new std::uint8_t[static_cast<std::size_t>(width) * width]);
+        copyInto(version, copy.get());
+        return copy.release();
+    }
+
+    bool copyInto(int version, std::uint8_t* out) {
+        if (version < 1 || version > lastVersion_) return false;
+        const int width = widthOf(version);
         const std::uint8_t* frame = slots_[version].frame.load(std::memory_order_acquire);
-        std::unique_ptr<std::uint8_t[]> copy(new std::uint8_t[size]);
         if (frame == nullptr) {
             Lock lock(*this);
             frame = filled(version);
         }
-        std::memcpy(copy.get(), frame, size);
-        return copy.release();
+        std::memcpy(out, frame, static_cast<std::size_t>(width) * static_cast<std::size_t>(width));
+        return true;
     }
 
     const std::uint32_t* order(int version, int* count) {
@@ -334,6 +340,10 @@ std::uint8_t* newBaseFrame(int version) {
 
 std::uint8_t* newMicroBaseFrame(int version) {
     return microFrameCache().newCopy(version);
+}
+
+bool copyMicroBaseFrame(int version, std::uint8_t* out) {
+    return microFrameCache().copyInto(version, out);
 }
 
 const std::uint32_t* placementOrder(int version, int* count) {

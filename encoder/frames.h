@@ -26,6 +26,8 @@ std::uint8_t* buildMicroFrame(int version);
 // caches take their mutex only to draw a frame: a drawn frame is published whole and copied without it.
 std::uint8_t* newBaseFrame(int version);
 std::uint8_t* newMicroBaseFrame(int version);
+// The same copy written to out (width x width bytes); false outside 1-4.
+bool copyMicroBaseFrame(int version, std::uint8_t* out);
 
 // The free (data) positions of a version's frame in placement order, as row * width + column indices,
 // cached beside the frame. The list has 8 * totalCodewords + remainder bits entries (Micro: the data
