@@ -103,6 +103,38 @@ run() {
   echo "   CPU ${used}s"
 }
 
+# Merges the working corpus into fuzz/corpus/<target>/ and minimises the inputs there that are neither
+# seed-* nor regress-*: only those adding coverage over the named inputs are kept.
+minimise() {
+  local target=$1
+  local corpus=$root/fuzz/corpus/$target
+  local merged=$root/build-fuzz/merge/$target
+  rm -rf "$merged"
+  mkdir -p "$merged/named" "$merged/others"
+  find "$corpus" -maxdepth 1 -type f \( -name 'seed-*' -o -name 'regress-*' \) -exec cp {} "$merged/named/" \;
+  find "$corpus" -maxdepth 1 -type f ! -name 'seed-*' ! -name 'regress-*' -exec cp {} "$merged/others/" \;
+  local before
+  before=$(find "$corpus" -maxdepth 1 -type f | wc -l)
+  local status=0
+  { time nice -n "$niceness" "$bin/${target}_fuzzer" -merge=1 -timeout="$timeout" -rss_limit_mb=2560 \
+      -max_len="$long_max_len" "$merged/named" "$merged/others" "$work/$target" \
+      >"$root/build-fuzz/artifacts/$target/merge.log" 2>&1; } 2>"$merged/time" || status=$?
+  local used
+  used=$(awk '{ printf "%.1f", $1 + $2 }' "$merged/time")
+  cpu[$target]=$(awk -v a="${cpu[$target]:-0}" -v b="$used" 'BEGIN { printf "%.1f", a + b }')
+  total_cpu=$(awk -v a="$total_cpu" -v b="$used" 'BEGIN { printf "%.1f", a + b }')
+  if [ "$status" -ne 0 ]; then
+    tail -n 30 "$root/build-fuzz/artifacts/$target/merge.log"
+    return 1
+  fi
+  # The merge added the new inputs to the named ones: they replace the earlier unnamed inputs.
+  find "$corpus" -maxdepth 1 -type f ! -name 'seed-*' ! -name 'regress-*' -delete
+  find "$merged/named" -maxdepth 1 -type f ! -name 'seed-*' ! -name 'regress-*' -exec cp {} "$corpus/" \;
+  local after
+  after=$(find "$corpus" -maxdepth 1 -type f | wc -l)
+  echo "   corpus fuzz/corpus/$target: $before inputs before, $after after ($(du -sh "$corpus" | cut -f1))"
+}
+
 # run_levels <target> <name of the run> [libFuzzer options]: the run on every level of the target, the
 # seconds shared between them; false when one of them found a fault.
 run_levels() {
