@@ -61,6 +61,7 @@ struct Outcome {
 std::vector<Record> lineRecords(std::string_view text) {
     text = withoutByteOrderMark(text);
     std::vector<Record> records;
+    records.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
     int line = 0;
     std::size_t start = 0;
     while (start < text.size()) {
@@ -361,7 +362,9 @@ int runBatch(int argc, char** argv) {
 
     const std::size_t count = records.size();
     const std::size_t chunks = (count + kChunk - 1) / kChunk;
-    std::vector<Outcome> outcomes(count);
+    // The outcomes and the CSV rows of each chunk, made by the worker that encoded it.
+    std::vector<std::vector<Outcome>> chunkOutcomes(chunks);
+    std::vector<std::string> chunkRows(images ? 0 : chunks);
     std::vector<char> chunkDone(chunks, 0);
     std::mutex mutex;
     std::condition_variable doneSignal;
@@ -372,10 +375,28 @@ int runBatch(int argc, char** argv) {
         for (;;) {
             const std::size_t chunk = nextChunk.fetch_add(1);
             if (chunk >= chunks) return;
-            const std::size_t end = std::min(count, (chunk + 1) * kChunk);
-            for (std::size_t k = chunk * kChunk; k < end; ++k) {
-                outcomes[k] = encodeRecord(records[k], options, images ? paths[k] : std::string());
+            const std::size_t first = chunk * kChunk;
+            const std::size_t end = std::min(count, first + kChunk);
+            std::vector<Outcome>& outcomes = chunkOutcomes[chunk];
+            outcomes.resize(end - first);
+            for (std::size_t k = first; k < end; ++k) {
+                outcomes[k - first] = encodeRecord(records[k], options, images ? paths[k] : std::string());
                 recordsDone.fetch_add(1, std::memory_order_relaxed);
+            }
+            if (!images) {
+                std::string& rows = chunkRows[chunk];
+                for (std::size_t k = first; k < end; ++k) {
+                    Outcome& outcome = outcomes[k - first];
+                    rows += std::to_string(records[k].line);
+                    rows += ',';
+                    appendCsvField(rows, records[k].data);
+                    rows += ',';
+                    appendCsvField(rows, outcome.font);
+                    rows += ',';
+                    appendCsvField(rows, outcome.csvError.empty() ? outcome.error : outcome.csvError);
+                    rows += '\n';
+                    outcome.font = std::string();
+                }
             }
             {
                 std::lock_guard<std::mutex> lock(mutex);
@@ -411,29 +432,23 @@ int runBatch(int argc, char** argv) {
         }
         const std::size_t end = std::min(count, (chunk + 1) * kChunk);
         for (std::size_t k = chunk * kChunk; k < end; ++k) {
-            Outcome& outcome = outcomes[k];
-            const std::string line = "line " + std::to_string(records[k].line) + ": ";
+            const Outcome& outcome = chunkOutcomes[chunk][k - chunk * kChunk];
+            auto line = [&] { return "line " + std::to_string(records[k].line) + ": "; };
             if (!outcome.error.empty()) {
                 ++failed;
                 worst = std::max(worst, outcome.status);
-                if (failures.size() < kFailuresListed) failures.push_back(line + outcome.error);
+                if (failures.size() < kFailuresListed) failures.push_back(line() + outcome.error);
             }
             if (!outcome.note.empty() && ++noted <= kFailuresListed)
-                notes.push_back(line + "note: " + outcome.note);
-            if (!images) {
-                rows += std::to_string(records[k].line);
-                rows += ',';
-                appendCsvField(rows, records[k].data);
-                rows += ',';
-                appendCsvField(rows, outcome.font);
-                rows += ',';
-                appendCsvField(rows, outcome.csvError.empty() ? outcome.error : outcome.csvError);
-                rows += '\n';
-            }
-            outcome = Outcome();
+                notes.push_back(line() + "note: " + outcome.note);
         }
-        csv.write(rows);
-        rows.clear();
+        chunkOutcomes[chunk] = std::vector<Outcome>();
+        if (!images) {
+            csv.write(rows);  // the header, before the first chunk
+            rows.clear();
+            csv.write(chunkRows[chunk]);
+            chunkRows[chunk] = std::string();
+        }
     }
     for (std::thread& worker : workers)
         worker.join();

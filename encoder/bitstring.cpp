@@ -9,17 +9,6 @@ namespace kelvane2::qrencode {
 
 namespace {
 
-// The eight characters of every byte value, most significant bit first.
-constexpr std::array<std::array<char, 8>, 256> makeByteText() {
-    std::array<std::array<char, 8>, 256> table{};
-    for (unsigned byte = 0; byte < 256; ++byte) {
-        for (unsigned k = 0; k < 8; ++k)
-            table[byte][k] = static_cast<char>('0' + ((byte >> (7 - k)) & 1u));
-    }
-    return table;
-}
-constexpr std::array<std::array<char, 8>, 256> kByteText = makeByteText();
-
 // Eight characters of bit text as one byte, the first character the most significant bit.
 inline unsigned packGroup(const char* text) {
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
@@ -49,7 +38,7 @@ void BitString::appendNumber(std::uint32_t value, int n) {
     for (int shift = n - 1; shift >= n - lead; --shift)
         *out++ = static_cast<char>('0' + ((value >> shift) & 1u));
     for (int shift = n - lead - 8; shift >= 0; shift -= 8) {
-        std::memcpy(out, kByteText[(value >> shift) & 0xFFu].data(), 8);
+        std::memcpy(out, kByteBits[(value >> shift) & 0xFFu].data(), 8);
         out += 8;
     }
 }
@@ -60,26 +49,31 @@ void BitString::appendBytes(const std::uint8_t* bytes, int count) {
     text_.resize(old + 8 * static_cast<std::size_t>(count));
     char* out = &text_[old];
     for (int i = 0; i < count; ++i) {
-        std::memcpy(out, kByteText[bytes[i]].data(), 8);
+        std::memcpy(out, kByteBits[bytes[i]].data(), 8);
         out += 8;
     }
 }
 
-std::vector<std::uint8_t> packBits(const BitString& bits) {
-    const std::string& text = bits.text();
-    std::vector<std::uint8_t> bytes((text.size() + 7) / 8);
+int packBits(const BitString& bits, std::uint8_t* out) {
+    const std::string_view text = bits.text();
     const char* in = text.data();
-    std::size_t whole = text.size() / 8;
+    const std::size_t whole = text.size() / 8;
     for (std::size_t i = 0; i < whole; ++i, in += 8)
-        bytes[i] = static_cast<std::uint8_t>(packGroup(in));
+        out[i] = static_cast<std::uint8_t>(packGroup(in));
     // A last group of fewer than eight bits is right-aligned.
-    std::size_t rest = text.size() % 8;
+    const std::size_t rest = text.size() % 8;
     if (rest != 0) {
         unsigned byte = 0;
         for (std::size_t k = 0; k < rest; ++k)
             byte = (byte << 1) | static_cast<unsigned>(in[k] == '1');
-        bytes[whole] = static_cast<std::uint8_t>(byte);
+        out[whole] = static_cast<std::uint8_t>(byte);
     }
+    return static_cast<int>((text.size() + 7) / 8);
+}
+
+std::vector<std::uint8_t> packBits(const BitString& bits) {
+    std::vector<std::uint8_t> bytes((bits.text().size() + 7) / 8);
+    if (!bytes.empty()) packBits(bits, bytes.data());
     return bytes;
 }
 

@@ -2,6 +2,8 @@
 // and level, each block's Reed-Solomon codewords, and both read out column by column over the blocks.
 #include "encoder/codeword_stream.h"
 
+#include <atomic>
+#include <cstring>
 #include <utility>
 
 #include "encoder/reedsolomon.h"
@@ -11,18 +13,28 @@ namespace kelvane2::qrencode {
 
 namespace {
 
+// The codec of each version, level and block group once it has been looked up: codecs live until the
+// library unloads, so a warm encode finds its two without walking the codec cache.
+std::atomic<const RsCodec*> groupCodecs[41][4][2];
+
+const RsCodec* groupCodec(int version, int level, int group, int dataCount, int eccCount) {
+    std::atomic<const RsCodec*>& slot = groupCodecs[version][level][group];
+    const RsCodec* codec = slot.load(std::memory_order_acquire);
+    if (codec == nullptr) {
+        codec = codecFor(8, 0x11D, 0, 1, eccCount, 255 - dataCount - eccCount);
+        if (codec != nullptr) slot.store(codec, std::memory_order_release);
+    }
+    return codec;
+}
+
 // Encodes count blocks of dataCount codewords each, from data into ecc, recording each block.
 // False when no codec can be built.
-bool encodeGroup(int count, int dataCount, int eccCount, const std::uint8_t* data, std::uint8_t* ecc,
-                 EccBlock* blocks) {
-    const RsCodec* codec = codecFor(8, 0x11D, 0, 1, eccCount, 255 - dataCount - eccCount);
+bool encodeGroup(const RsCodec* codec, int count, int dataCount, int eccCount, const std::uint8_t* data,
+                 std::uint8_t* ecc, EccBlock* blocks) {
     if (codec == nullptr) return false;
-    for (int b = 0; b < count; ++b) {
-        blocks[b] = EccBlock{dataCount, data, eccCount, ecc};
-        codec->encode(data, ecc);
-        data += dataCount;
-        ecc += eccCount;
-    }
+    for (int b = 0; b < count; ++b)
+        blocks[b] = EccBlock{dataCount, data + b * dataCount, eccCount, ecc + b * eccCount};
+    codec->encodeBlocks(data, count, ecc);
     return true;
 }
 
@@ -66,41 +78,67 @@ std::vector<CodewordOrigin> interleavedOrigins(int version, int level) {
     return origins;
 }
 
-CodewordStream::CodewordStream(int version, int level, std::vector<std::uint8_t> dataCodewords)
-    : data_(std::move(dataCodewords)) {
-    if (data_.empty()) return;
+CodewordStream::CodewordStream(int version, int level, const std::vector<std::uint8_t>& dataCodewords) {
+    build(version, level, dataCodewords.data(), static_cast<int>(dataCodewords.size()));
+}
+
+CodewordStream::CodewordStream(int version, int level, const std::uint8_t* dataCodewords, int count) {
+    build(version, level, dataCodewords, count);
+}
+
+void CodewordStream::build(int version, int level, const std::uint8_t* dataCodewords, int count) {
+    if (count <= 0 || dataCodewords == nullptr) return;
     if (version < 1 || version > 40 || level < 0 || level > 3 ||
-        data_.size() != static_cast<std::size_t>(QrTables::dataCodewords(version, level))) {
-        data_.clear();
+        count != QrTables::dataCodewords(version, level))
         return;
-    }
     const EccLayout layout = QrTables::eccLayout(version, level);
     const int blockCount = layout.group1Blocks + layout.group2Blocks;
     dataLength_ =
         layout.group1Blocks * layout.group1DataCodewords + layout.group2Blocks * layout.group2DataCodewords;
     eccLength_ = layout.eccPerBlock * blockCount;
     group1Blocks_ = layout.group1Blocks;
-    ecc_.resize(static_cast<std::size_t>(eccLength_));
-    blocks_.resize(static_cast<std::size_t>(blockCount));
+    blockCount_ = blockCount;
+    std::memcpy(data_, dataCodewords, static_cast<std::size_t>(count));
 
     const int group1Data = layout.group1Blocks * layout.group1DataCodewords;
     const int group1Ecc = layout.group1Blocks * layout.eccPerBlock;
-    bool built = encodeGroup(layout.group1Blocks, layout.group1DataCodewords, layout.eccPerBlock,
-                             data_.data(), ecc_.data(), blocks_.data());
+    bool built = encodeGroup(groupCodec(version, level, 0, layout.group1DataCodewords, layout.eccPerBlock),
+                             layout.group1Blocks, layout.group1DataCodewords, layout.eccPerBlock, data_, ecc_,
+                             blocks_);
     if (built && layout.group2Blocks != 0)
-        built = encodeGroup(layout.group2Blocks, layout.group2DataCodewords, layout.eccPerBlock,
-                            data_.data() + group1Data, ecc_.data() + group1Ecc,
-                            blocks_.data() + layout.group1Blocks);
+        built = encodeGroup(groupCodec(version, level, 1, layout.group2DataCodewords, layout.eccPerBlock),
+                            layout.group2Blocks, layout.group2DataCodewords, layout.eccPerBlock,
+                            data_ + group1Data, ecc_ + group1Ecc, blocks_ + layout.group1Blocks);
     if (!built) {
         *this = CodewordStream();
         return;
     }
     version_ = version;
     position_ = 0;
+    ok_ = true;
+}
+
+CodewordStream& CodewordStream::operator=(const CodewordStream& other) {
+    if (this == &other) return *this;
+    ok_ = other.ok_;
+    version_ = other.version_;
+    blockCount_ = other.blockCount_;
+    position_ = other.position_;
+    dataLength_ = other.dataLength_;
+    eccLength_ = other.eccLength_;
+    group1Blocks_ = other.group1Blocks_;
+    std::memcpy(data_, other.data_, static_cast<std::size_t>(dataLength_));
+    std::memcpy(ecc_, other.ecc_, static_cast<std::size_t>(eccLength_));
+    for (int b = 0; b < blockCount_; ++b) {
+        const EccBlock& from = other.blocks_[b];
+        blocks_[b] = EccBlock{from.dataCount, data_ + (from.data - other.data_), from.eccCount,
+                              ecc_ + (from.ecc - other.ecc_)};
+    }
+    return *this;
 }
 
 std::uint8_t CodewordStream::nextCodeword() {
-    const int blockCount = static_cast<int>(blocks_.size());
+    const int blockCount = blockCount_;
     const int k = position_;
     if (k < dataLength_) {
         int row = k % blockCount;
@@ -119,8 +157,8 @@ std::uint8_t CodewordStream::nextCodeword() {
 
 void CodewordStream::interleaved(std::uint8_t* out) const {
     if (!ok()) return;
-    const EccBlock* blocks = blocks_.data();
-    const int blockCount = static_cast<int>(blocks_.size());
+    const EccBlock* blocks = blocks_;
+    const int blockCount = blockCount_;
     forEachInterleaved(
         blockCount, group1Blocks_, blocks[0].dataCount, blocks[0].eccCount,
         [&](int b, int k) { *out++ = blocks[b].data[k]; }, [&](int b, int k) { *out++ = blocks[b].ecc[k]; });

@@ -27,20 +27,26 @@ std::vector<CodewordOrigin> interleavedOrigins(int version, int level);
 
 class CodewordStream {
   public:
+    // The most codewords of any version and level (40-L has 2956 data codewords, 40-H 2430 error
+    // correction codewords and 81 blocks).
+    static constexpr int kMaxData = 2956;
+    static constexpr int kMaxEcc = 2430;
+    static constexpr int kMaxBlocks = 81;
+
     // Splits the data codewords of a version and level (QrTables::dataCodewords of them, packed from
     // the input's data bit stream) into blocks and computes their error correction. The encode driver
     // builds it from QRInput::dataBitString and packBits; ok() is false when the input had no bit stream
     // (the data fit no version), and also when version or level is out of range or the number of data
-    // codewords is not the version's and level's.
-    CodewordStream(int version, int level, std::vector<std::uint8_t> dataCodewords);
+    // codewords is not the version's and level's. The stream keeps its codewords in arrays of its own,
+    // allocating nothing.
+    CodewordStream(int version, int level, const std::vector<std::uint8_t>& dataCodewords);
+    CodewordStream(int version, int level, const std::uint8_t* dataCodewords, int count);
     CodewordStream() = default;
-    // The blocks point into the stream's own arrays: a stream moves but does not copy.
-    CodewordStream(const CodewordStream&) = delete;
-    CodewordStream& operator=(const CodewordStream&) = delete;
-    CodewordStream(CodewordStream&&) = default;
-    CodewordStream& operator=(CodewordStream&&) = default;
+    // The blocks point into the stream's own arrays: a moved or copied stream points into its own.
+    CodewordStream(const CodewordStream& other) { *this = other; }
+    CodewordStream& operator=(const CodewordStream& other);
 
-    bool ok() const { return !data_.empty(); }
+    bool ok() const { return ok_; }
     int version() const { return version_; }
     int dataLength() const { return dataLength_; }
     int eccLength() const { return eccLength_; }
@@ -50,14 +56,18 @@ class CodewordStream {
     void interleaved(std::uint8_t* out) const;
 
   private:
+    void build(int version, int level, const std::uint8_t* dataCodewords, int count);
+
+    bool ok_ = false;
     int version_ = 0;
-    std::vector<std::uint8_t> data_;
-    std::vector<EccBlock> blocks_;
+    int blockCount_ = 0;
     int position_ = 0;
     int dataLength_ = 0;
     int eccLength_ = 0;
     int group1Blocks_ = 0;
-    std::vector<std::uint8_t> ecc_;
+    EccBlock blocks_[kMaxBlocks];
+    std::uint8_t data_[kMaxData];
+    std::uint8_t ecc_[kMaxEcc];
 };
 
 }  // namespace kelvane2::qrencode

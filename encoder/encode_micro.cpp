@@ -23,7 +23,8 @@ void recordMicroInput(const MQRInput& input, SymbolDecisions* decisions) {
     decisions->segments.clear();
     decisions->segmentBits = 0;
     for (const InputSegment& segment : input.segments) {
-        decisions->segments.push_back(SegmentDecision{segment.mode, segment.data, segment.bits.length()});
+        decisions->segments.push_back(
+            SegmentDecision{segment.mode, {segment.data.begin(), segment.data.end()}, segment.bits.length()});
         decisions->segmentBits += segment.bits.length();
     }
     decisions->version = input.version;
@@ -47,7 +48,7 @@ std::int32_t encodeMicroSymbol(const std::uint8_t* data, int length, const Encod
     MQRInput input(requested, level);
     input.optimalSegmentation = segmentation == Segmentation::kOptimal;
     if (int error = input.parse(data, length)) return failureCode(error);
-    BitString bits;
+    BitString bits(input.arena());
     const bool settled = input.dataBitString(bits);
     if (decisions != nullptr) recordMicroInput(input, decisions);
     if (!settled) return failureCode(kErrInputTooLong);
@@ -56,19 +57,19 @@ std::int32_t encodeMicroSymbol(const std::uint8_t* data, int length, const Encod
 
     const int version = input.version;
     const int width = MicroTables::microSymbolWidth(version);
-    std::unique_ptr<std::uint8_t[]> frame(newMicroBaseFrame(version));
-    if (!frame) return kOutOfMemoryResult;
+    std::uint8_t frame[17 * 17];  // the largest Micro symbol, M4
+    if (width > 17 || !copyMicroBaseFrame(version, frame)) return kOutOfMemoryResult;
     int positions = 0;
     const std::uint32_t* order = microPlacementOrder(version, &positions);
     if (order == nullptr) return kOutOfMemoryResult;
-    placeMicroCodewords(frame.get(), order, stream.data().data(), stream.dataLength(), stream.ecc().data(),
-                        stream.eccLength(), stream.oddBits());
+    placeMicroCodewords(frame, order, stream.data(), stream.dataLength(), stream.ecc(), stream.eccLength(),
+                        stream.oddBits());
 
     int chosenMask = mask;
     std::unique_ptr<std::uint8_t[]> matrix(
-        mask < 0 ? chooseMicroMask(version, frame.get(), input.ecLevel, &chosenMask,
+        mask < 0 ? chooseMicroMask(version, frame, input.ecLevel, &chosenMask,
                                    decisions != nullptr ? decisions->scores : nullptr)
-                 : applyMicroMask(version, frame.get(), mask, input.ecLevel));
+                 : applyMicroMask(version, frame, mask, input.ecLevel));
     if (decisions != nullptr) {
         decisions->mask = chosenMask;
         decisions->maskCount = mask < 0 ? 4 : 0;

@@ -1,5 +1,6 @@
 #include "encoder/encode_qr.h"
 
+#include <cstring>
 #include <memory>
 #include <new>
 
@@ -65,7 +66,8 @@ void recordInput(const QRInput& input, SymbolDecisions* decisions) {
     decisions->segments.clear();
     decisions->segmentBits = 0;
     for (const InputSegment& segment : input.segments) {
-        decisions->segments.push_back(SegmentDecision{segment.mode, segment.data, segment.bits.length()});
+        decisions->segments.push_back(
+            SegmentDecision{segment.mode, {segment.data.begin(), segment.data.end()}, segment.bits.length()});
         decisions->segmentBits += segment.bits.length();
     }
     decisions->version = input.version;
@@ -108,7 +110,7 @@ std::int32_t runEncode(const std::uint8_t* data, int length, const EncodeOptions
     if (parseError != 0) return failureCode(parseError);
 
     // Segments to the data bit stream of the smallest version that holds them.
-    BitString bits;
+    BitString bits(input.arena());
     const bool settled = input.dataBitString(bits);
     if (decisions != nullptr) recordInput(input, decisions);
     if (!settled) return failureCode(kErrInputTooLong);
@@ -117,31 +119,33 @@ std::int32_t runEncode(const std::uint8_t* data, int length, const EncodeOptions
     if (clamped.strictVersion && version > clamped.version) return failureCode(kErrInputTooLong);
 
     // Data and error correction codewords in placement order.
-    CodewordStream stream(version, clamped.ecLevel, packBits(bits));
+    if (bits.length() > 8 * CodewordStream::kMaxData) return failureCode(kErrInputTooLong);
+    std::uint8_t dataCodewords[CodewordStream::kMaxData];
+    const CodewordStream stream(version, clamped.ecLevel, dataCodewords, packBits(bits, dataCodewords));
     if (!stream.ok()) return failureCode(kErrInputTooLong);
     const int codewordCount = stream.dataLength() + stream.eccLength();
     if (codewordCount > kMaxCodewords) return failureCode(kErrInputTooLong);
 
-    // Codewords and remainder modules into a copy of the version's base frame.
+    // Codewords and remainder modules into the free modules of the version's frame, as bit planes: the
+    // byte matrix is written once, for the chosen mask.
     const int width = QrTables::symbolWidth(version);
-    std::unique_ptr<std::uint8_t[]> frame(newBaseFrame(version));
-    if (!frame) return failureCode(kErrInputTooLong);
-    int positions = 0;
-    const std::uint32_t* order = placementOrder(version, &positions);
+    const PackedFrame* packed = packedFrame(version);
     const int remainder = QrTables::remainderBitCount(version);
-    // The placement order has a module for every codeword bit and remainder bit, no more, no fewer.
-    if (order == nullptr || positions != 8 * codewordCount + remainder) return failureCode(kErrInputTooLong);
-    std::uint8_t codewords[kMaxCodewords];
+    // The walk has a module for every codeword bit and remainder bit, no more, no fewer.
+    if (packed == nullptr || packed->freeModules != 8 * codewordCount + remainder)
+        return failureCode(kErrInputTooLong);
+    // The remainder modules read the zero bytes after the codewords.
+    std::uint8_t codewords[kMaxCodewords + 16];
     stream.interleaved(codewords);
-    placeCodewords(frame.get(), order, codewords, codewordCount, remainder);
+    std::memset(codewords + codewordCount, 0, 16);
 
     // Mask and format information.
+    int scores[8];
     int chosenMask = clamped.mask;
     std::unique_ptr<std::uint8_t[]> matrix(
-        clamped.mask < 0 ? chooseMask(width, frame.get(), clamped.ecLevel, &chosenMask,
-                                      decisions != nullptr ? decisions->scores : nullptr)
-                         : applyMask(width, frame.get(), clamped.mask, clamped.ecLevel));
+        maskedSymbol(*packed, codewords, clamped.ecLevel, clamped.mask, &chosenMask, scores));
     if (decisions != nullptr) {
+        if (clamped.mask < 0) std::memcpy(decisions->scores, scores, sizeof scores);
         decisions->mask = chosenMask;
         decisions->maskCount = clamped.mask < 0 ? 8 : 0;
         decisions->beforeOverlay.resize(static_cast<std::size_t>(width) * width);

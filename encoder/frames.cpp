@@ -2,11 +2,14 @@
 // that are kept for the life of the library, with the placement order of each frame's free modules.
 #include "encoder/frames.h"
 
+#include <atomic>
 #include <boost/thread/mutex.hpp>
 #include <cassert>
+#include <cstddef>
 #include <cstring>
 #include <memory>
 
+#include "encoder/mask_planes.h"
 #include "encoder/placement.h"
 #include "encoder/tables.h"
 
@@ -76,11 +79,60 @@ void drawAlignmentPatterns(std::uint8_t* frame, int width, int version) {
     }
 }
 
-// One version's base frame and its placement order; both owned until the library unloads.
+// The free modules of a frame in placement order: column pairs from the right edge, up the first pair and
+// turning at each edge, the right column of a row before the left, function modules passed over. QR Code
+// frames skip the vertical timing column 6. Returns the number of positions written.
+int walkFreeModules(const std::uint8_t* frame, int width, bool micro, std::uint32_t* order) {
+    int count = 0;
+    bool upward = true;
+    for (int right = width - 1; right >= 1; right -= 2) {
+        if (!micro && right == 6) right = 5;
+        for (int step = 0; step < width; ++step) {
+            const int row = upward ? width - 1 - step : step;
+            const std::uint8_t* line = frame + static_cast<std::size_t>(row) * width;
+            if ((line[right] & kModuleFunction) == 0)
+                order[count++] = static_cast<std::uint32_t>(row * width + right);
+            if ((line[right - 1] & kModuleFunction) == 0)
+                order[count++] = static_cast<std::uint32_t>(row * width + right - 1);
+        }
+        upward = !upward;
+    }
+    return count;
+}
+
+// The bit planes and placement chunks of a QR Code base frame, with the arrays they point into.
+struct PackedStorage {
+    PackedFrame view;
+    std::unique_ptr<std::uint64_t[]> dark;
+    std::unique_ptr<std::uint64_t[]> maskable;
+    std::unique_ptr<PlacementChunk[]> chunks;
+};
+
+PackedStorage* buildPacked(const std::uint8_t* frame, int width) {
+    std::unique_ptr<PackedStorage> packed(new PackedStorage);
+    const PlaneLayout layout(width);
+    const std::size_t words = static_cast<std::size_t>(layout.words());
+    packed->dark.reset(new std::uint64_t[words]);
+    packed->maskable.reset(new std::uint64_t[words]);
+    packMatrix(frame, layout, packed->dark.get(), packed->maskable.get());
+    packed->chunks.reset(new PlacementChunk[kMaxPlacementChunks]);
+    const int chunkCount = placementChunks(packed->maskable.get(), width, packed->chunks.get());
+    int freeModules = 0;
+    for (int i = 0; i < chunkCount; ++i)
+        freeModules += packed->chunks[i].count;
+    packed->view =
+        PackedFrame{width,      frame,      packed->dark.get(), packed->maskable.get(), packed->chunks.get(),
+                    chunkCount, freeModules};
+    return packed.release();
+}
+
+// One version's base frame, its placement order and (QR Code) its packed form; owned until the library
+// unloads. The order and the packed form are published once complete and then read without the lock.
 struct FrameSlot {
-    std::uint8_t* frame = nullptr;
-    std::uint32_t* order = nullptr;
-    int orderCount = 0;
+    std::atomic<const std::uint8_t*> frame{nullptr};
+    std::atomic<const std::uint32_t*> order{nullptr};
+    int orderCount = 0;  // written before order is published
+    std::atomic<PackedStorage*> packed{nullptr};
 };
 
 // A process-wide cache of base frames, one slot per version, guarded by its own mutex.
@@ -93,21 +145,30 @@ class FrameCache {
     ~FrameCache() {
         boost::mutex::scoped_lock lock(mutex_);
         for (FrameSlot& slot : slots_) {
-            delete[] slot.frame;
-            delete[] slot.order;
-            slot = FrameSlot();
+            delete slot.packed.exchange(nullptr);
+            delete[] slot.order.exchange(nullptr);
+            delete[] slot.frame.exchange(nullptr);
         }
     }
 
     std::uint8_t* newCopy(int version) {
         if (version < 1 || version > lastVersion_) return nullptr;
         const int width = widthOf(version);
-        const std::size_t size = static_cast<std::size_t>(width) * static_cast<std::size_t>(width);
-        boost::mutex::scoped_lock lock(mutex_);
-        const FrameSlot& slot = filled(version);
-        std::uint8_t* copy = new std::uint8_t[size];
-        std::memcpy(copy, slot.frame, size);
-        return copy;
+        std::unique_ptr<std::uint8_t[]> copy(new std::uint8_t[static_cast<std::size_t>(width) * width]);
+        copyInto(version, copy.get());
+        return copy.release();
+    }
+
+    bool copyInto(int version, std::uint8_t* out) {
+        if (version < 1 || version > lastVersion_) return false;
+        const int width = widthOf(version);
+        const std::uint8_t* frame = slots_[version].frame.load(std::memory_order_acquire);
+        if (frame == nullptr) {
+            Lock lock(*this);
+            frame = filled(version);
+        }
+        std::memcpy(out, frame, static_cast<std::size_t>(width) * static_cast<std::size_t>(width));
+        return true;
     }
 
     const std::uint32_t* order(int version, int* count) {
@@ -115,11 +176,31 @@ class FrameCache {
             if (count != nullptr) *count = 0;
             return nullptr;
         }
-        boost::mutex::scoped_lock lock(mutex_);
-        FrameSlot& slot = filled(version);
-        if (slot.order == nullptr) buildOrder(version, slot);
+        FrameSlot& slot = slots_[version];
+        const std::uint32_t* order = slot.order.load(std::memory_order_acquire);
+        if (order == nullptr) {
+            Lock lock(*this);
+            order = slot.order.load(std::memory_order_relaxed);
+            if (order == nullptr) order = buildOrder(version, filled(version));
+        }
         if (count != nullptr) *count = slot.orderCount;
-        return slot.order;
+        return order;
+    }
+
+    const PackedFrame* packed(int version) {
+        if (version < 1 || version > lastVersion_ || micro_) return nullptr;
+        FrameSlot& slot = slots_[version];
+        const PackedStorage* packed = slot.packed.load(std::memory_order_acquire);
+        if (packed == nullptr) {
+            Lock lock(*this);
+            PackedStorage* built = slot.packed.load(std::memory_order_relaxed);
+            if (built == nullptr) {
+                built = buildPacked(filled(version), widthOf(version));
+                slot.packed.store(built, std::memory_order_release);
+            }
+            packed = built;
+        }
+        return &packed->view;
     }
 
   private:
@@ -127,36 +208,51 @@ class FrameCache {
         return micro_ ? MicroTables::microSymbolWidth(version) : QrTables::symbolWidth(version);
     }
 
-    // The slot of version with its frame drawn; the mutex is held. A failed build leaves the slot empty.
-    FrameSlot& filled(int version) {
+    // The frame of version, drawn if need be; the mutex is held. A failed build leaves the slot empty.
+    const std::uint8_t* filled(int version) {
         FrameSlot& slot = slots_[version];
-        if (slot.frame == nullptr) slot.frame = micro_ ? buildMicroFrame(version) : buildFrame(version);
-        return slot;
+        const std::uint8_t* frame = slot.frame.load(std::memory_order_relaxed);
+        if (frame == nullptr) {
+            frame = micro_ ? buildMicroFrame(version) : buildFrame(version);
+            slot.frame.store(frame, std::memory_order_release);
+        }
+        return frame;
     }
 
     // Walks the frame's free modules in placement order; the mutex is held. The slot takes the list only
     // once it is complete.
-    void buildOrder(int version, FrameSlot& slot) {
+    const std::uint32_t* buildOrder(int version, const std::uint8_t* frame) {
+        FrameSlot& slot = slots_[version];
         const int width = widthOf(version);
         const int size = width * width;
         int freeModules = 0;
         for (int i = 0; i < size; ++i)
-            freeModules += (slot.frame[i] & kModuleFunction) == 0;
+            freeModules += (frame[i] & kModuleFunction) == 0;
         std::unique_ptr<std::uint32_t[]> order(new std::uint32_t[static_cast<std::size_t>(freeModules)]);
-        std::uint8_t* walkFrame = new std::uint8_t[static_cast<std::size_t>(size)];
-        std::memcpy(walkFrame, slot.frame, static_cast<std::size_t>(size));
-        PlacementCursor cursor(width, walkFrame, micro_);
-        int count = 0;
-        int row = 0;
-        int column = 0;
-        while (count < freeModules && cursor.nextModule(&row, &column))
-            order[static_cast<std::size_t>(count++)] = static_cast<std::uint32_t>(row * width + column);
+        const int count = walkFreeModules(frame, width, micro_, order.get());
         assert(count == freeModules);
-        slot.order = order.release();
         slot.orderCount = count;
+        slot.order.store(order.get(), std::memory_order_release);
+        return order.release();
     }
 
+    // The mutex, taken while something is built, counted for tests.
+    class Lock {
+      public:
+        explicit Lock(FrameCache& cache) : lock_(cache.mutex_) {
+            cache.locks_.fetch_add(1, std::memory_order_relaxed);
+        }
+
+      private:
+        boost::mutex::scoped_lock lock_;
+    };
+
+  public:
+    unsigned long lockCount() const { return locks_.load(std::memory_order_relaxed); }
+
+  private:
     boost::mutex mutex_;
+    std::atomic<unsigned long> locks_{0};
     FrameSlot slots_[41];
     int lastVersion_;
     bool micro_;
@@ -246,12 +342,24 @@ std::uint8_t* newMicroBaseFrame(int version) {
     return microFrameCache().newCopy(version);
 }
 
+bool copyMicroBaseFrame(int version, std::uint8_t* out) {
+    return microFrameCache().copyInto(version, out);
+}
+
 const std::uint32_t* placementOrder(int version, int* count) {
     return qrFrameCache().order(version, count);
 }
 
 const std::uint32_t* microPlacementOrder(int version, int* count) {
     return microFrameCache().order(version, count);
+}
+
+const PackedFrame* packedFrame(int version) {
+    return qrFrameCache().packed(version);
+}
+
+unsigned long frameCacheLockCount() {
+    return qrFrameCache().lockCount() + microFrameCache().lockCount();
 }
 
 }  // namespace kelvane2::qrencode

@@ -31,6 +31,16 @@ std::uint8_t* applyMask(int w, const std::uint8_t* frame, int mask, int level);
 std::uint8_t* chooseMask(int w, const std::uint8_t* frame, int level, int* chosenMask = nullptr,
                          int* scores = nullptr);
 
+struct PackedFrame;
+
+// The finished matrix (new[]) of a QR Code version's frame filled with codewords: all the version's
+// codewords in placement order, followed by at least 16 zero bytes (read as remainder bits), masked with
+// mask 0-7, or with -1 the lowest-scoring mask (which goes to *chosenMask, and the eight scores to scores,
+// when those are not null), with its format information. Equal to placeCodewords into newBaseFrame, then
+// applyMask or chooseMask, without the byte matrices in between.
+std::uint8_t* maskedSymbol(const PackedFrame& frame, const std::uint8_t* codewords, int level, int mask,
+                           int* chosenMask = nullptr, int* scores = nullptr);
+
 }  // namespace kelvane2::qrencode
 
 #endif

@@ -3,7 +3,6 @@
 #define QRKIT_ENCODER_MICRO_CODEWORD_STREAM_H
 
 #include <cstdint>
-#include <vector>
 
 namespace kelvane2::qrencode {
 
@@ -18,14 +17,17 @@ class MicroCodewordStream {
     // stream is missing or its length does not fit the version.
     MicroCodewordStream(int version, int level, const BitString& dataBits);
 
-    bool ok() const { return !data_.empty(); }
+    // The most codewords of a Micro version (M4), data and error correction together.
+    static constexpr int kMaxCodewords = 24;
+
+    bool ok() const { return dataLength_ != 0; }
     int version() const { return version_; }
-    int dataLength() const { return static_cast<int>(data_.size()); }
-    int eccLength() const { return static_cast<int>(ecc_.size()); }
+    int dataLength() const { return dataLength_; }
+    int eccLength() const { return eccLength_; }
     // 4 for M1 and M3 (the last data codeword gives four modules), 0 otherwise.
     int oddBits() const { return oddBits_; }
-    const std::vector<std::uint8_t>& data() const { return data_; }
-    const std::vector<std::uint8_t>& ecc() const { return ecc_; }
+    const std::uint8_t* data() const { return data_; }
+    const std::uint8_t* ecc() const { return ecc_; }
     // Data codewords in order, then error correction codewords; 0 once all were read.
     std::uint8_t nextCodeword();
 
@@ -33,8 +35,11 @@ class MicroCodewordStream {
     int version_ = 0;
     int oddBits_ = 0;
     int position_ = 0;
-    std::vector<std::uint8_t> data_;
-    std::vector<std::uint8_t> ecc_;
+    int dataLength_ = 0;
+    int eccLength_ = 0;
+    // Held in the object: a Micro symbol's codewords take no heap memory.
+    std::uint8_t data_[kMaxCodewords] = {};
+    std::uint8_t ecc_[kMaxCodewords] = {};
 };
 
 }  // namespace kelvane2::qrencode

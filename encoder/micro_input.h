@@ -31,6 +31,9 @@ class MQRInput : public QRInput {
     virtual bool fitMicroVersion();
 
     using QRInput::encodeAllSegments;
+
+  protected:
+    void appendTailBits(BitString& out) override { out.append(tailBits()); }
 };
 
 }  // namespace kelvane2::qrencode

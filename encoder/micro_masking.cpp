@@ -72,24 +72,30 @@ std::uint8_t* chooseMicroMask(int version, const std::uint8_t* frame, int level,
                               int* scores) {
     const int w = MicroTables::microSymbolWidth(version);
     const std::size_t size = static_cast<std::size_t>(w * w);
-    std::unique_ptr<std::uint8_t[]> best;
-    std::unique_ptr<std::uint8_t[]> work(new std::uint8_t[size]);
+    // The candidates are made in two buffers of the largest symbol's size; only the winner is copied out.
+    constexpr std::size_t kLargest = 17 * 17;
+    if (size > kLargest) return nullptr;
+    std::uint8_t buffers[2][kLargest];
+    int bestBuffer = -1;
     int bestScore = 0;
     int bestMask = 0;
     for (int mask = 0; mask < 4; ++mask) {
-        microMaskPattern(mask, w, frame, work.get());
-        writeMicroFormatInfo(version, w, work.get(), mask, level);
-        int score = microScore(w, work.get());
+        std::uint8_t* work = buffers[bestBuffer == 0 ? 1 : 0];
+        microMaskPattern(mask, w, frame, work);
+        writeMicroFormatInfo(version, w, work, mask, level);
+        int score = microScore(w, work);
         if (scores != nullptr) scores[mask] = score;
         if (score > bestScore) {
             bestScore = score;
             bestMask = mask;
-            best = std::move(work);
-            if (mask < 3) work.reset(new std::uint8_t[size]);
+            bestBuffer = work == buffers[0] ? 0 : 1;
         }
     }
     if (chosenMask != nullptr) *chosenMask = bestMask;
-    return best.release();
+    if (bestBuffer < 0) return nullptr;
+    std::uint8_t* matrix = new std::uint8_t[size];
+    std::memcpy(matrix, buffers[bestBuffer], size);
+    return matrix;
 }
 
 void placeMicroCodewords(std::uint8_t* frame, const std::uint32_t* order, const std::uint8_t* data,

@@ -78,7 +78,7 @@ int alphanumericCharacters(std::uint8_t byte, bool fnc1) {
 }
 
 // Appends the bytes that write one reader byte in a mode (Kanji: the caller appends the pair).
-void appendWritten(int mode, std::uint8_t byte, bool fnc1, std::vector<std::uint8_t>& data) {
+void appendWritten(int mode, std::uint8_t byte, bool fnc1, SegmentBytes& data) {
     if (mode == kAlphanumeric && fnc1 && byte == '%') {
         data.push_back('%');
         data.push_back('%');
@@ -90,7 +90,7 @@ void appendWritten(int mode, std::uint8_t byte, bool fnc1, std::vector<std::uint
 }
 
 // The value of one to three designator bytes (the ECI designator forms).
-long designatorValue(const std::vector<std::uint8_t>& bytes) {
+long designatorValue(const SegmentBytes& bytes) {
     if (bytes.size() == 1) return bytes[0];
     if (bytes.size() == 2) return ((bytes[0] - 0x80L) << 8) | bytes[1];
     if (bytes.size() == 3) return ((bytes[0] - 0xC0L) << 16) | (bytes[1] << 8) | bytes[2];
@@ -150,7 +150,7 @@ struct RunSpan {
     PlainRun run;
 };
 
-std::vector<RunSpan> findRuns(const std::vector<InputSegment>& segments) {
+std::vector<RunSpan> findRuns(const SegmentList& segments) {
     std::vector<RunSpan> runs;
     bool fnc1 = false;
     long eci = -1;
@@ -187,9 +187,9 @@ std::vector<RunSpan> findRuns(const std::vector<InputSegment>& segments) {
 }
 
 // The segment list with every run replaced by its division; the other segments copied (bits dropped).
-std::vector<InputSegment> dividedList(const std::vector<InputSegment>& segments,
-                                      const std::vector<RunSpan>& runs, std::vector<RunDivision>& divisions) {
-    std::vector<InputSegment> list;
+SegmentList dividedList(const SegmentList& segments, const std::vector<RunSpan>& runs,
+                        std::vector<RunDivision>& divisions) {
+    SegmentList list;
     list.reserve(segments.size() + runs.size());
     std::size_t r = 0;
     for (std::size_t i = 0; i < segments.size();) {
@@ -211,7 +211,7 @@ std::vector<InputSegment> dividedList(const std::vector<InputSegment>& segments,
 
 // The segment list for the QR group of versions starting at version, and its bits there.
 long long qrCandidate(const QRInput& input, const std::vector<RunSpan>& runs, int version,
-                      std::vector<InputSegment>& list) {
+                      SegmentList& list) {
     const ModeHeaders headers = qrModeHeaders(version);
     std::vector<RunDivision> divisions;
     divisions.reserve(runs.size());
@@ -228,7 +228,7 @@ long long qrCandidate(const QRInput& input, const std::vector<RunSpan>& runs, in
 
 // The segment list for a Micro version and its bits there; -1 when the version cannot carry it.
 long long microCandidate(const MQRInput& input, const std::vector<RunSpan>& runs, int version,
-                         std::vector<InputSegment>& list) {
+                         SegmentList& list) {
     const ModeHeaders headers = microModeHeaders(version);
     std::vector<RunDivision> divisions;
     divisions.reserve(runs.size());
@@ -270,17 +270,17 @@ bool isKanjiPair(std::uint8_t first, std::uint8_t second) {
     return (value >= 0x8140 && value <= 0x9FFC) || (value >= 0xE040 && value <= 0xEBBF);
 }
 
-void appendReaderBytes(int mode, const std::vector<std::uint8_t>& data, bool fnc1,
+void appendReaderBytes(int mode, const std::uint8_t* data, std::size_t size, bool fnc1,
                        std::vector<std::uint8_t>& out) {
     if (mode != kAlphanumeric || !fnc1) {
-        out.insert(out.end(), data.begin(), data.end());
+        out.insert(out.end(), data, data + size);
         return;
     }
     // After FNC1 a '%' stands for the group separator and "%%" for one '%'.
-    for (std::size_t i = 0; i < data.size(); ++i) {
+    for (std::size_t i = 0; i < size; ++i) {
         if (data[i] != '%') {
             out.push_back(data[i]);
-        } else if (i + 1 < data.size() && data[i + 1] == '%') {
+        } else if (i + 1 < size && data[i + 1] == '%') {
             out.push_back('%');
             ++i;
         } else {
@@ -383,7 +383,7 @@ RunDivision divideRun(const PlainRun& run, const ModeHeaders& headers) {
             division.segments.emplace_back();
             division.segments.back().mode = step->mode;
         }
-        std::vector<std::uint8_t>& data = division.segments.back().data;
+        SegmentBytes& data = division.segments.back().data;
         if (step->mode == kKanji) {
             data.push_back(bytes[static_cast<std::size_t>(step->from)]);
             data.push_back(bytes[static_cast<std::size_t>(step->from) + 1]);
@@ -400,7 +400,7 @@ bool settleOptimalVersion(QRInput& input) {
     // Under a forced mode the segments stay as they are; only the version is chosen.
     const std::vector<RunSpan> runs =
         input.forcedMode == 0 ? findRuns(input.segments) : std::vector<RunSpan>();
-    std::vector<InputSegment> lists[3];
+    SegmentList lists[3];
     long long bits[3];
     bool known[3] = {false, false, false};
     for (int version = std::max(input.version, 1); version <= kMaxVersion; ++version) {
@@ -421,7 +421,7 @@ bool settleOptimalVersion(QRInput& input) {
 bool fitOptimalMicroVersion(MQRInput& input) {
     const std::vector<RunSpan> runs = findRuns(input.segments);
     for (int version = std::max(input.version, 1); version <= kMaxMicroVersion; ++version) {
-        std::vector<InputSegment> list;
+        SegmentList list;
         const long long bits = microCandidate(input, runs, version, list);
         const int level = std::min(input.ecLevel, highestMicroLevel(version));
         if (bits < 0 || bits > MicroTables::dataBits(version, level)) continue;

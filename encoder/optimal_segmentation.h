@@ -57,7 +57,7 @@ struct PlainRun {
 struct RunDivision {
     bool ok = false;  // false when some byte fits no mode the headers offer
     long long bits = 0;
-    std::vector<InputSegment> segments;  // their data as written (alphanumeric '%' doubled after FNC1)
+    SegmentList segments;  // their data as written (alphanumeric '%' doubled after FNC1)
 };
 RunDivision divideRun(const PlainRun& run, const ModeHeaders& headers);
 
@@ -67,8 +67,13 @@ bool isKanjiPair(std::uint8_t first, std::uint8_t second);
 
 // The bytes a reader returns for the data of a character segment (mode 0-3), appended to out; fnc1:
 // an FNC1 marker is in force.
-void appendReaderBytes(int mode, const std::vector<std::uint8_t>& data, bool fnc1,
+void appendReaderBytes(int mode, const std::uint8_t* data, std::size_t size, bool fnc1,
                        std::vector<std::uint8_t>& out);
+// The same for the bytes of a container (a segment's data, a byte vector).
+template <typename Bytes>
+void appendReaderBytes(int mode, const Bytes& data, bool fnc1, std::vector<std::uint8_t>& out) {
+    appendReaderBytes(mode, data.data(), data.size(), fnc1, out);
+}
 
 // The version selection of a QR input whose optimalSegmentation is set (QRInput::settleVersion): divides
 // its runs, sets version and encodes the segments for it. False, with the segments as they were, when no

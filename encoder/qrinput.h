@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "encoder/arena.h"
 #include "encoder/bitstring.h"
 #include "encoder/objectmodel.h"
 
@@ -32,13 +33,24 @@ enum SegmentMode : int {
 // The size of the pending run of plain bytes; one byte more fails with kErrInputTooLong.
 constexpr int kPendingRunLimit = 7168;
 
+// A segment's bytes, on the heap or in the memory of the input that holds the segment.
+using SegmentBytes = std::vector<std::uint8_t, ArenaAllocator<std::uint8_t>>;
+
 struct InputSegment {
+    // A segment on the heap.
+    InputSegment() = default;
+    // A segment whose bytes and bits live in arena (an input's memory); its copies go to the heap.
+    explicit InputSegment(Arena* arena) : data(ArenaAllocator<std::uint8_t>(arena)), bits(arena) {}
+
     int mode = kNumeric;
-    std::vector<std::uint8_t> data;  // size() is the segment's size; Kanji holds two bytes a character
-    BitString bits;                  // the bits for the version it was last encoded for
+    SegmentBytes data;  // size() is the segment's size; Kanji holds two bytes a character
+    BitString bits;     // the bits for the version it was last encoded for
 
     int size() const { return static_cast<int>(data.size()); }
 };
+
+// A list of segments, on the heap or in an input's memory.
+using SegmentList = std::vector<InputSegment, ArenaAllocator<InputSegment>>;
 
 // The bits of one segment for a QR version (1-40; 0 counts as 1-9), split where the segment exceeds
 // what one count field can hold. Returns the length.
@@ -102,7 +114,17 @@ class QRInput {
     // Divide plain runs with the fewest bits and take the smallest version that holds them
     // (encoder/optimal_segmentation.h) instead of the automatic division; false by default.
     bool optimalSegmentation = false;
-    std::vector<InputSegment> segments;
+
+  private:
+    // The memory of the segment list, the segments' bytes and bits, and of the data bit stream built
+    // from them (declared before the list, which it outlives).
+    Arena arena_;
+
+  public:
+    // The working memory of this input, for bit strings built from its segments (dataBitString).
+    Arena* arena() { return &arena_; }
+
+    SegmentList segments{ArenaAllocator<InputSegment>(&arena_)};
     // Overlay bitmap given in the input (one reference held), or null.
     I2DBitPattern* overlay = nullptr;
     // Name of a built-in overlay, colon included; meaningful when hasOverlayName.
@@ -120,6 +142,8 @@ class QRInput {
   protected:
     // The parser behind parse; micro restricts it to the escapes of Micro QR Code.
     int parseLanguage(const std::uint8_t* data, int length, bool micro);
+    // Appends the bits of tailBits() to out (QR Code writes them there directly).
+    virtual void appendTailBits(BitString& out);
 };
 
 }  // namespace kelvane2::qrencode

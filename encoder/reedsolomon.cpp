@@ -2,9 +2,17 @@
 // encoders built so far.
 #include "encoder/reedsolomon.h"
 
+#include <atomic>
 #include <boost/thread/mutex.hpp>
+#include <cstddef>
 #include <cstring>
 #include <memory>
+
+#include "encoder/simd.h"
+
+#if QRKIT_X86_SIMD
+#include <immintrin.h>
+#endif
 
 namespace kelvane2::qrencode {
 
@@ -13,6 +21,30 @@ namespace {
 // Reduces a sum of two exponents (each below n) modulo n.
 inline int reduce(int x, int n) {
     return x >= n ? x - n : x;
+}
+
+// The parity update rows of a codec of 8-bit symbols and at most kRowRoots roots (poly: the generator
+// in polynomial form). Multiplication distributes over XOR, so only the rows of the eight powers of two
+// are multiplied out; every other row is the XOR of two rows before it.
+void buildRows(RsCodec& codec, const std::uint8_t* poly) {
+    std::memset(codec.rows, 0, sizeof codec.rows);
+    codec.hasRows = codec.symbolSize == 8 && codec.roots >= 1 && codec.roots <= RsCodec::kRowRoots;
+    if (!codec.hasRows) return;
+    for (int j = 0; j < codec.roots; ++j)
+        codec.rows[1][j] = poly[codec.roots - 1 - j];
+    for (int x = 2; x < 256; x <<= 1) {
+        for (int j = 0; j < codec.roots; ++j) {
+            int doubled = codec.rows[x >> 1][j] << 1;
+            if (doubled & 0x100) doubled ^= codec.fieldPolynomial;
+            codec.rows[x][j] = static_cast<std::uint8_t>(doubled);
+        }
+    }
+    for (int x = 3; x < 256; ++x) {
+        const int low = x & -x;
+        if (low == x) continue;
+        for (int j = 0; j < RsCodec::kRowRoots; ++j)
+            codec.rows[x][j] = static_cast<std::uint8_t>(codec.rows[x - low][j] ^ codec.rows[low][j]);
+    }
 }
 
 // Fills codec for the parameters; false when they are out of range or the field polynomial is not
@@ -73,6 +105,7 @@ bool buildCodec(RsCodec& codec, int symbolSize, int fieldPolynomial, int firstRo
         std::uint8_t coefficient = poly[roots - 1 - j];
         codec.feedbackLog[j] = static_cast<std::uint16_t>(coefficient != 0 ? codec.log[coefficient] : 2 * n);
     }
+    buildRows(codec, poly);
     return true;
 }
 
@@ -81,20 +114,35 @@ struct CodecNode {
     CodecNode* next;
 };
 
-// The codecs built so far, newest first; freed when the library unloads.
+// The codecs built so far, newest first; freed when the library unloads. A node is published complete at
+// the head and never changes afterwards, so lookups walk the list without the mutex; only building and
+// inserting a codec takes it.
 struct CodecCache {
     boost::mutex mutex;
-    CodecNode* head = nullptr;
+    std::atomic<CodecNode*> head{nullptr};
+    std::atomic<unsigned long> locks{0};  // times the mutex was taken, for tests
 
     ~CodecCache() {
         boost::mutex::scoped_lock lock(mutex);
-        while (head != nullptr) {
-            CodecNode* next = head->next;
-            delete head;
-            head = next;
+        CodecNode* node = head.exchange(nullptr);
+        while (node != nullptr) {
+            CodecNode* next = node->next;
+            delete node;
+            node = next;
         }
     }
 };
+
+const RsCodec* findCodec(const CodecNode* node, int symbolSize, int fieldPolynomial, int firstRoot,
+                         int primitive, int roots, int shortening) {
+    for (; node != nullptr; node = node->next) {
+        const RsCodec& c = node->codec;
+        if (c.roots == roots && c.shortening == shortening && c.symbolSize == symbolSize &&
+            c.fieldPolynomial == fieldPolynomial && c.firstRoot == firstRoot && c.primitive == primitive)
+            return &c;
+    }
+    return nullptr;
+}
 
 CodecCache& codecCache() {
     static CodecCache cache;
@@ -103,17 +151,17 @@ CodecCache& codecCache() {
 
 }  // namespace
 
-void RsCodec::encode(const std::uint8_t* data, std::uint8_t* ecc) const {
-    if (roots == 0) return;
-    const int count = n - roots - shortening;
-    const int last = roots - 1;
-    std::memset(ecc, 0, static_cast<std::size_t>(roots));
+// The division by the generator with log and antilog tables, one parity byte at a time: any codec.
+void encodeByLogs(const RsCodec& c, const std::uint8_t* data, std::uint8_t* ecc) {
+    const int count = c.n - c.roots - c.shortening;
+    const int last = c.roots - 1;
+    std::memset(ecc, 0, static_cast<std::size_t>(c.roots));
     for (int i = 0; i < count; ++i) {
-        const int f = log[data[i] ^ ecc[0]];
-        if (f != n) {
+        const int f = c.log[data[i] ^ ecc[0]];
+        if (f != c.n) {
             for (int j = 0; j < last; ++j)
-                ecc[j] = ecc[j + 1] ^ antilogWide[f + feedbackLog[j]];
-            ecc[last] = antilogWide[f + feedbackLog[last]];
+                ecc[j] = ecc[j + 1] ^ c.antilogWide[f + c.feedbackLog[j]];
+            ecc[last] = c.antilogWide[f + c.feedbackLog[last]];
         } else {
             std::memmove(ecc, ecc + 1, static_cast<std::size_t>(last));
             ecc[last] = 0;
@@ -121,31 +169,199 @@ void RsCodec::encode(const std::uint8_t* data, std::uint8_t* ecc) const {
     }
 }
 
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+#define QRKIT_RS_WORDS 1
+// The division with the parity bytes in Words 64-bit words (parity byte j is byte j % 8 of word j / 8):
+// each data codeword shifts them one byte towards the front and adds the row of its feedback byte.
+template <int Words>
+void encodeByWords(const RsCodec& c, const std::uint8_t* data, int count, std::uint8_t* ecc) {
+    std::uint64_t parity[Words] = {};
+    for (int i = 0; i < count; ++i) {
+        const unsigned feedback = static_cast<unsigned>(parity[0] & 0xFF) ^ data[i];
+        std::uint64_t row[Words];
+        std::memcpy(row, c.rows[feedback], sizeof row);
+        for (int k = 0; k + 1 < Words; ++k)
+            parity[k] = ((parity[k] >> 8) | (parity[k + 1] << 56)) ^ row[k];
+        parity[Words - 1] = (parity[Words - 1] >> 8) ^ row[Words - 1];
+    }
+    std::memcpy(ecc, parity, static_cast<std::size_t>(c.roots));
+}
+
+void encodeWordsAnyRoots(const RsCodec& c, const std::uint8_t* data, int count, std::uint8_t* ecc) {
+    switch ((c.roots + 7) / 8) {
+        case 1:
+            return encodeByWords<1>(c, data, count, ecc);
+        case 2:
+            return encodeByWords<2>(c, data, count, ecc);
+        case 3:
+            return encodeByWords<3>(c, data, count, ecc);
+        default:
+            return encodeByWords<4>(c, data, count, ecc);
+    }
+}
+#else
+#define QRKIT_RS_WORDS 0
+#endif
+
+#if QRKIT_X86_SIMD
+// The parity bytes in one SSE2 register (up to 16 roots) or two (up to 32); two blocks at a time, so that
+// the two chains of dependent steps overlap.
+__attribute__((target("sse2"))) void encodeSse2(const RsCodec& c, const std::uint8_t* data, int count,
+                                                int blocks, std::uint8_t* ecc) {
+    const int roots = c.roots;
+    const std::uint8_t(*rows)[RsCodec::kRowRoots] = c.rows;
+    alignas(16) std::uint8_t out[2][32];
+    int b = 0;
+    if (roots <= 16) {
+        for (; b + 2 <= blocks; b += 2) {
+            const std::uint8_t* d0 = data + static_cast<std::ptrdiff_t>(b) * count;
+            const std::uint8_t* d1 = d0 + count;
+            __m128i p0 = _mm_setzero_si128();
+            __m128i p1 = _mm_setzero_si128();
+            for (int i = 0; i < count; ++i) {
+                const unsigned f0 = (static_cast<unsigned>(_mm_cvtsi128_si32(p0)) ^ d0[i]) & 0xFF;
+                const unsigned f1 = (static_cast<unsigned>(_mm_cvtsi128_si32(p1)) ^ d1[i]) & 0xFF;
+                p0 = _mm_xor_si128(_mm_srli_si128(p0, 1),
+                                   _mm_loadu_si128(reinterpret_cast<const __m128i*>(rows[f0])));
+                p1 = _mm_xor_si128(_mm_srli_si128(p1, 1),
+                                   _mm_loadu_si128(reinterpret_cast<const __m128i*>(rows[f1])));
+            }
+            _mm_store_si128(reinterpret_cast<__m128i*>(out[0]), p0);
+            _mm_store_si128(reinterpret_cast<__m128i*>(out[1]), p1);
+            std::memcpy(ecc + static_cast<std::ptrdiff_t>(b) * roots, out[0],
+                        static_cast<std::size_t>(roots));
+            std::memcpy(ecc + static_cast<std::ptrdiff_t>(b + 1) * roots, out[1],
+                        static_cast<std::size_t>(roots));
+        }
+        for (; b < blocks; ++b) {
+            const std::uint8_t* d0 = data + static_cast<std::ptrdiff_t>(b) * count;
+            __m128i p0 = _mm_setzero_si128();
+            for (int i = 0; i < count; ++i) {
+                const unsigned f0 = (static_cast<unsigned>(_mm_cvtsi128_si32(p0)) ^ d0[i]) & 0xFF;
+                p0 = _mm_xor_si128(_mm_srli_si128(p0, 1),
+                                   _mm_loadu_si128(reinterpret_cast<const __m128i*>(rows[f0])));
+            }
+            _mm_store_si128(reinterpret_cast<__m128i*>(out[0]), p0);
+            std::memcpy(ecc + static_cast<std::ptrdiff_t>(b) * roots, out[0],
+                        static_cast<std::size_t>(roots));
+        }
+        return;
+    }
+    for (; b < blocks; ++b) {
+        const std::uint8_t* d0 = data + static_cast<std::ptrdiff_t>(b) * count;
+        __m128i low = _mm_setzero_si128();
+        __m128i high = _mm_setzero_si128();
+        for (int i = 0; i < count; ++i) {
+            const unsigned f = (static_cast<unsigned>(_mm_cvtsi128_si32(low)) ^ d0[i]) & 0xFF;
+            const __m128i* row = reinterpret_cast<const __m128i*>(rows[f]);
+            low = _mm_xor_si128(_mm_or_si128(_mm_srli_si128(low, 1), _mm_slli_si128(high, 15)),
+                                _mm_loadu_si128(row));
+            high = _mm_xor_si128(_mm_srli_si128(high, 1), _mm_loadu_si128(row + 1));
+        }
+        _mm_store_si128(reinterpret_cast<__m128i*>(out[0]), low);
+        _mm_store_si128(reinterpret_cast<__m128i*>(out[0] + 16), high);
+        std::memcpy(ecc + static_cast<std::ptrdiff_t>(b) * roots, out[0], static_cast<std::size_t>(roots));
+    }
+}
+
+// The 32 bytes of an AVX2 register one byte towards the front, a zero byte coming in at the back.
+__attribute__((target("avx2"), always_inline)) inline __m256i shift(__m256i p) {
+    return _mm256_alignr_epi8(_mm256_permute2x128_si256(p, p, 0x81), p, 1);
+}
+
+// More than 16 roots: the parity bytes in one AVX2 register, two blocks at a time.
+__attribute__((target("avx2"))) void encodeAvx2(const RsCodec& c, const std::uint8_t* data, int count,
+                                                int blocks, std::uint8_t* ecc) {
+    const int roots = c.roots;
+    const std::uint8_t(*rows)[RsCodec::kRowRoots] = c.rows;
+    alignas(32) std::uint8_t out[2][32];
+    int b = 0;
+    for (; b + 2 <= blocks; b += 2) {
+        const std::uint8_t* d0 = data + static_cast<std::ptrdiff_t>(b) * count;
+        const std::uint8_t* d1 = d0 + count;
+        __m256i p0 = _mm256_setzero_si256();
+        __m256i p1 = _mm256_setzero_si256();
+        for (int i = 0; i < count; ++i) {
+            const unsigned f0 = (static_cast<unsigned>(_mm256_cvtsi256_si32(p0)) ^ d0[i]) & 0xFF;
+            const unsigned f1 = (static_cast<unsigned>(_mm256_cvtsi256_si32(p1)) ^ d1[i]) & 0xFF;
+            p0 = _mm256_xor_si256(shift(p0), _mm256_loadu_si256(reinterpret_cast<const __m256i*>(rows[f0])));
+            p1 = _mm256_xor_si256(shift(p1), _mm256_loadu_si256(reinterpret_cast<const __m256i*>(rows[f1])));
+        }
+        _mm256_store_si256(reinterpret_cast<__m256i*>(out[0]), p0);
+        _mm256_store_si256(reinterpret_cast<__m256i*>(out[1]), p1);
+        std::memcpy(ecc + static_cast<std::ptrdiff_t>(b) * roots, out[0], static_cast<std::size_t>(roots));
+        std::memcpy(ecc + static_cast<std::ptrdiff_t>(b + 1) * roots, out[1],
+                    static_cast<std::size_t>(roots));
+    }
+    for (; b < blocks; ++b) {
+        const std::uint8_t* d0 = data + static_cast<std::ptrdiff_t>(b) * count;
+        __m256i p0 = _mm256_setzero_si256();
+        for (int i = 0; i < count; ++i) {
+            const unsigned f0 = (static_cast<unsigned>(_mm256_cvtsi256_si32(p0)) ^ d0[i]) & 0xFF;
+            p0 = _mm256_xor_si256(shift(p0), _mm256_loadu_si256(reinterpret_cast<const __m256i*>(rows[f0])));
+        }
+        _mm256_store_si256(reinterpret_cast<__m256i*>(out[0]), p0);
+        std::memcpy(ecc + static_cast<std::ptrdiff_t>(b) * roots, out[0], static_cast<std::size_t>(roots));
+    }
+}
+#endif
+
+void RsCodec::encode(const std::uint8_t* data, std::uint8_t* ecc) const {
+    encodeBlocks(data, 1, ecc);
+}
+
+void RsCodec::encodeBlocks(const std::uint8_t* data, int blocks, std::uint8_t* ecc) const {
+    if (roots == 0 || blocks <= 0) return;
+    const int count = n - roots - shortening;
+    const simd::Level level = simd::activeLevel();
+    if (hasRows && level != simd::Level::kScalar) {
+#if QRKIT_X86_SIMD
+        if (roots > 16 && level >= simd::Level::kAvx2) return encodeAvx2(*this, data, count, blocks, ecc);
+        return encodeSse2(*this, data, count, blocks, ecc);
+#endif
+    }
+    for (int b = 0; b < blocks; ++b) {
+        const std::uint8_t* blockData = data + static_cast<std::ptrdiff_t>(b) * count;
+        std::uint8_t* blockEcc = ecc + static_cast<std::ptrdiff_t>(b) * roots;
+#if QRKIT_RS_WORDS
+        if (hasRows) {
+            encodeWordsAnyRoots(*this, blockData, count, blockEcc);
+            continue;
+        }
+#endif
+        encodeByLogs(*this, blockData, blockEcc);
+    }
+}
+
 const RsCodec* codecFor(int symbolSize, int fieldPolynomial, int firstRoot, int primitive, int roots,
                         int shortening) {
     CodecCache& cache = codecCache();
+    const RsCodec* found = findCodec(cache.head.load(std::memory_order_acquire), symbolSize, fieldPolynomial,
+                                     firstRoot, primitive, roots, shortening);
+    if (found != nullptr) return found;
     boost::mutex::scoped_lock lock(cache.mutex);
-    for (CodecNode* node = cache.head; node != nullptr; node = node->next) {
-        const RsCodec& c = node->codec;
-        if (c.roots == roots && c.shortening == shortening && c.symbolSize == symbolSize &&
-            c.fieldPolynomial == fieldPolynomial && c.firstRoot == firstRoot && c.primitive == primitive)
-            return &c;
-    }
+    cache.locks.fetch_add(1, std::memory_order_relaxed);
+    CodecNode* head = cache.head.load(std::memory_order_relaxed);
+    found = findCodec(head, symbolSize, fieldPolynomial, firstRoot, primitive, roots, shortening);
+    if (found != nullptr) return found;
     std::unique_ptr<CodecNode> node(new CodecNode);
     if (!buildCodec(node->codec, symbolSize, fieldPolynomial, firstRoot, primitive, roots, shortening))
         return nullptr;
-    node->next = cache.head;
-    cache.head = node.release();
-    return &cache.head->codec;
+    node->next = head;
+    cache.head.store(node.get(), std::memory_order_release);
+    return &node.release()->codec;
 }
 
 int cachedCodecCount() {
-    CodecCache& cache = codecCache();
-    boost::mutex::scoped_lock lock(cache.mutex);
     int count = 0;
-    for (CodecNode* node = cache.head; node != nullptr; node = node->next)
+    for (CodecNode* node = codecCache().head.load(std::memory_order_acquire); node != nullptr;
+         node = node->next)
         ++count;
     return count;
+}
+
+unsigned long codecCacheLockCount() {
+    return codecCache().locks.load(std::memory_order_relaxed);
 }
 
 }  // namespace kelvane2::qrencode

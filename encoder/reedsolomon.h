@@ -12,6 +12,9 @@ class RsCodec {
     // Reads 255 - roots - shortening data codewords and writes roots error correction codewords,
     // highest degree first.
     void encode(const std::uint8_t* data, std::uint8_t* ecc) const;
+    // encode for blocks blocks of data codewords one after the other, their error correction codewords
+    // one block after the other.
+    void encodeBlocks(const std::uint8_t* data, int blocks, std::uint8_t* ecc) const;
 
     int symbolSize;  // bits per symbol, 8 here
     int n;           // 2^symbolSize - 1
@@ -29,16 +32,27 @@ class RsCodec {
     // for coefficient roots - 1 - j), 2n for a zero coefficient so that every sum with it reads 0.
     std::uint8_t antilogWide[768];
     std::uint16_t feedbackLog[256];
+
+    // Codecs of up to kRowRoots roots also keep one parity update a feedback byte: row x holds x times
+    // each generator coefficient, position j the coefficient that feeds parity byte j (that of
+    // x^(roots - 1 - j)), zero from roots on. A division step is then a shift of the parity bytes and one
+    // XOR of a row, done on whole vector registers.
+    static constexpr int kRowRoots = 32;
+    bool hasRows;
+    std::uint8_t rows[256][kRowRoots];
 };
 
 // The cached codec for the parameters, built on first request; null when the parameters are invalid.
-// The encoder asks with (8, 0x11D, 0, 1, ecc count, 255 - data count - ecc count). Thread-safe; the
-// returned codec is read-only and lives until the library unloads.
+// The encoder asks with (8, 0x11D, 0, 1, ecc count, 255 - data count - ecc count). Thread-safe; a codec
+// already built is found without taking the cache's mutex. The returned codec is read-only and lives
+// until the library unloads.
 const RsCodec* codecFor(int symbolSize, int fieldPolynomial, int firstRoot, int primitive, int roots,
                         int shortening);
 
 // The number of codecs the cache holds (for tests).
 int cachedCodecCount();
+// How many times the cache has taken its mutex: only to build a codec (for tests).
+unsigned long codecCacheLockCount();
 
 }  // namespace kelvane2::qrencode
 

@@ -106,6 +106,8 @@ void QRInput::segmentRun(const std::uint8_t* run, int length) {
                 }
                 break;
             default:  // kByte
+                // A byte-class byte starts neither stretch.
+                if (isByteClass(x)) break;
                 if (digits.from(i) >= kByteToNumeric) {
                     switchTo(kNumeric, i);
                 } else if (alphanumerics.from(i) >= kByteToAlphanumeric) {

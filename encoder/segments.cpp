@@ -71,7 +71,7 @@ char* writeKanjiPayload(char* out, const std::uint8_t* bytes, int size) {
 
 char* writeBytes(char* out, const std::uint8_t* bytes, int size) {
     for (int i = 0; i < size; ++i)
-        out = writeBits(out, bytes[i], 8);
+        out = writeByte(out, bytes[i]);
     return out;
 }
 
@@ -236,14 +236,16 @@ QRInput::~QRInput() {
 }
 
 void QRInput::appendSegment(int mode, const std::uint8_t* bytes, int size) {
-    InputSegment segment;
+    // Room for a few segments at once rather than growing one at a time.
+    if (segments.capacity() == 0) segments.reserve(8);
+    segments.emplace_back(&arena_);
+    InputSegment& segment = segments.back();
     segment.mode = mode;
     if (size > 0) segment.data.assign(bytes, bytes + size);
-    segments.push_back(std::move(segment));
 }
 
 void QRInput::prependSegment(int mode, const std::uint8_t* bytes, int size) {
-    InputSegment segment;
+    InputSegment segment(&arena_);
     segment.mode = mode;
     if (size > 0) segment.data.assign(bytes, bytes + size);
     segments.insert(segments.begin(), std::move(segment));
@@ -258,26 +260,31 @@ int QRInput::encodeAllSegments() {
 
 BitString QRInput::tailBits() {
     BitString tail;
+    QRInput::appendTailBits(tail);
+    return tail;
+}
+
+void QRInput::appendTailBits(BitString& out) {
     int dataWords = version >= 1 && version <= 40 ? QrTables::dataCodewords(version, ecLevel) : 0;
     int capacity = 8 * dataWords;
     long long used = 0;
     for (const InputSegment& segment : segments)
         used += segment.bits.length();
-    if (used >= capacity) return tail;
+    if (used >= capacity) return;
     int free = capacity - static_cast<int>(used);
     if (free < 5) {
         // A shortened terminator and no pad codewords.
-        tail.appendZeros(free);
-        return tail;
+        out.appendZeros(free);
+        return;
     }
     int withTerminator = static_cast<int>(used) + 11;
     int pads = dataWords - withTerminator / 8;
-    tail.reserve(11 + 8 * pads);
     // The 4-bit terminator and the zero bits up to the next byte boundary.
-    tail.appendZeros(11 - withTerminator % 8);
+    const int zeros = 11 - withTerminator % 8;
+    out.reserve(zeros + 8 * pads);
+    out.appendZeros(zeros);
     for (int i = 0; i < pads; ++i)
-        tail.appendNumber(i % 2 == 0 ? 0xECu : 0x11u, 8);
-    return tail;
+        out.appendNumber(i % 2 == 0 ? 0xECu : 0x11u, 8);
 }
 
 bool QRInput::concatSegments(BitString& out) {
@@ -295,7 +302,7 @@ bool QRInput::concatSegments(BitString& out) {
 
 bool QRInput::dataBitString(BitString& out) {
     if (!concatSegments(out)) return false;
-    out.append(tailBits());
+    appendTailBits(out);
     return true;
 }
 

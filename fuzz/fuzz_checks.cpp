@@ -11,6 +11,7 @@
 #include "encoder/overlay.h"
 #include "encoder/qrinput.h"
 #include "encoder/result_codes.h"
+#include "encoder/simd.h"
 #include "encoder/tables.h"
 #include "encoder/viewref.h"
 #include "support/decode.h"
@@ -21,6 +22,7 @@ using kelvane2::I2DBitPattern;
 using kelvane2::IID_I2DBitPattern;
 using kelvane2::ViewRef;
 namespace qrencode = kelvane2::qrencode;
+namespace simd = kelvane2::qrencode::simd;
 
 void fail(const char* what, const std::string& detail) {
     std::fprintf(stderr, "qrkit fuzz check failed: %s %s\n", what, detail.c_str());
@@ -109,6 +111,25 @@ Modules readModules(QRCODE_RESULT handle) {
     }
     return modules;
 }
+
+// The level QRKIT_FUZZ_SIMD asks for, set before the first input (-1: none).
+int requestedLevel() {
+    static const int level = [] {
+        const char* name = std::getenv("QRKIT_FUZZ_SIMD");
+        if (name == nullptr || *name == '\0') return -1;
+        simd::Level named;
+        if (!simd::levelNamed(name, &named) || !simd::forceLevel(named)) {
+            std::fprintf(stderr, "QRKIT_FUZZ_SIMD=%s: not a level this processor runs\n", name);
+            std::exit(77);
+        }
+        std::fprintf(stderr, "qrkit encoder level: %s\n", name);
+        return static_cast<int>(named);
+    }();
+    return level;
+}
+
+// Forces the requested level when the fuzz target starts.
+const int kLevelAtStart = requestedLevel();
 
 // The BCH (15,5) code of format information: the word (after removing mask) is data * x^10 plus the
 // remainder modulo the generator 0x537.
@@ -363,6 +384,27 @@ platform::HRESULT MemoryStream::Stat(platform::STATSTG*, platform::DWORD) {
 platform::HRESULT MemoryStream::Clone(IStream**) {
     otherCalls = true;
     return platform::E_NOTIMPL;
+}
+
+void checkSameOnPortableLevel(QRCODE_RESULT handle, QRCODE_RESULT (*encode)(const void* context),
+                              const void* context) {
+    (void)kLevelAtStart;
+    if (simd::activeLevel() == simd::Level::kScalar) return;
+    simd::forceLevel(simd::Level::kScalar);
+    QRCODE_RESULT portable = encode(context);
+    if (requestedLevel() >= 0) {
+        simd::forceLevel(static_cast<simd::Level>(requestedLevel()));
+    } else {
+        simd::clearForcedLevel();
+    }
+    FUZZ_CHECK((portable == nullptr) == (handle == nullptr), "the portable level gives another outcome");
+    if (portable == nullptr) return;
+    FUZZ_CHECK(portable->getVersion() == handle->getVersion(), "the portable level gives another version");
+    FUZZ_CHECK(portable->getEcLevel() == handle->getEcLevel(), "the portable level gives another level");
+    const Modules expected = readModules(portable);
+    const Modules modules = readModules(handle);
+    FUZZ_CHECK(expected.dark == modules.dark, "the portable level gives other modules");
+    FUZZ_CHECK(DestroyQRCodeEncodeResult(portable) == 0, "references left");
 }
 
 }  // namespace qrkit_fuzz

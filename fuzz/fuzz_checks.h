@@ -71,6 +71,16 @@ bool expectedMicroBytes(const std::string& data, std::string& bytes);
 // Reads the symbol with zxing-cpp and compares its data with bytes.
 void checkDecodesTo(QRCODE_RESULT handle, const std::string& bytes, bool micro);
 
+// The instruction set level of the encoder's vector paths comes from the environment variable
+// QRKIT_FUZZ_SIMD ("scalar", "sse2", "avx2" or "avx512"; unset: the level the processor offers). A level
+// the processor lacks ends the process with status 77 before any input is run.
+//
+// Runs encode again with the portable level and checks that it gives the same outcome as handle (null
+// or not) and, for a symbol, the same version, level and modules. Nothing to check when the portable
+// level is the one in use.
+void checkSameOnPortableLevel(QRCODE_RESULT handle, QRCODE_RESULT (*encode)(const void* context),
+                              const void* context);
+
 // A cheap deterministic choice of which inputs get decoded.
 bool sampled(const std::uint8_t* data, std::size_t size, unsigned oneIn);
 

@@ -43,6 +43,17 @@ void checkOptimal(const std::uint8_t* input, std::size_t size, const std::string
     FUZZ_CHECK(DestroyQRCodeEncodeResult(handle) == 0, "optimal: references left");
 }
 
+struct Call {
+    const std::string* data;
+    int versionWord;
+    int level;
+};
+
+QRCODE_RESULT encodeAgain(const void* context) {
+    const Call* call = static_cast<const Call*>(context);
+    return QRCodeEncode2(call->data->c_str(), call->versionWord, call->level);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t size) {
@@ -101,6 +112,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t siz
     }
     if (choice % 4 != 2 && (choice & 0x10) != 0)
         checkOptimal(input, size, data, versionWord, level, code, handle);
+    // Every instruction set level gives the portable level's symbol.
+    const Call call{&data, versionWord, level};
+    checkSameOnPortableLevel(handle, &encodeAgain, &call);
     if (handle == nullptr) return 0;
 
     // The version: at least the one asked for, at most it when strict.

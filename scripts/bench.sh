@@ -35,13 +35,16 @@ targets = {"W1": 0.5, "W2": 0.5, "W3": 0.2}
 with open(sys.argv[1]) as f:
     results = json.load(f)["benchmarks"]
 medians = {}  # workload -> encoder -> median CPU time in microseconds
-others = {}  # benchmarks of qrkit alone (Micro QR Code, image writers) -> median in microseconds
+others = {}  # benchmarks of qrkit alone (Micro QR Code, image writers, threads) -> median in microseconds
+rates = {}  # the same -> items a second, where they count items (encodes on several threads)
 for r in results:
     if r.get("aggregate_name") != "median":
         continue
     scale = {"ns": 1e-3, "us": 1.0, "ms": 1e3, "s": 1e6}[r["time_unit"]]
-    if "/" not in r["run_name"]:
-        others[r["run_name"]] = r["cpu_time"] * scale
+    if r["run_name"].startswith("BM_"):
+        others[r["run_name"]] = (r["real_time"] if "real_time" in r["run_name"] else r["cpu_time"]) * scale
+        if "items_per_second" in r:
+            rates[r["run_name"]] = r["items_per_second"]
         continue
     workload, encoder = r["run_name"].split("/", 1)
     medians.setdefault(workload, {})[encoder] = r["cpu_time"] * scale
@@ -66,5 +69,11 @@ if others:
     print()
     print("qrkit alone, median CPU time, microseconds")
     for name, t in others.items():
-        print(f"  {name:<28}{t:>12.1f}")
+        rate = f"{rates[name]:>14.0f} a second" if name in rates else ""
+        print(f"  {name:<40}{t:>12.1f}{rate}")
+    for name in rates:
+        if name.endswith("threads:2"):
+            one = name[: -len("threads:2")] + "threads:1"
+            if one in rates:
+                print(f"  {name[:-len('/real_time/threads:2')]}: 2 threads {rates[name] / rates[one]:.2f} times 1 thread")
 EOF

@@ -12,8 +12,13 @@
 #              the other inputs only those that add coverage are kept. Prints the CPU time spent per
 #              target and in all. Commit the corpus changes it leaves.
 #
+# Each run of a target is shared between the instruction set levels of the encoder's vector paths that
+# the processor has (scalar, sse2, avx2, avx512: the level is forced through QRKIT_FUZZ_SIMD); the QR
+# Code and Micro QR Code targets also check every symbol against the scalar level's.
+#
 # Environment:
-#   FUZZ_SECONDS   seconds per target and run (default 60)
+#   FUZZ_SECONDS   seconds per target and run, all levels together (default 60)
+#   FUZZ_LEVELS    levels to run (default: every level the processor has)
 #   FUZZ_TARGETS   targets to run (default all: qr_encode wide_encode micro_encode hibc_encode overlay
 #                  fontstring paint cli_input)
 #   FUZZ_TIMEOUT   seconds one input may take before it counts as a timeout (default 30)
@@ -57,17 +62,34 @@ declare -A cpu
 total_cpu=0
 TIMEFORMAT='%U %S'
 
-# run <target> <name of the run> [libFuzzer options]: one bounded run; false when it found a fault.
+# The levels this processor runs: a target exits with 77 at once for a level it lacks.
+levels=()
+first_target=${targets%% *}
+for level in ${FUZZ_LEVELS:-scalar sse2 avx2 avx512}; do
+  status=0
+  QRKIT_FUZZ_SIMD=$level "$bin/${first_target}_fuzzer" -runs=0 >/dev/null 2>&1 || status=$?
+  if [ "$status" -eq 77 ]; then
+    echo "level $level: not on this processor, left out"
+  else
+    levels+=("$level")
+  fi
+done
+[ ${#levels[@]} -gt 0 ] || { echo "no instruction set level to fuzz" >&2; exit 1; }
+level_seconds=$(( seconds / ${#levels[@]} ))
+[ "$level_seconds" -ge 1 ] || level_seconds=1
+
+# run <target> <name of the run> <level> <seconds> [libFuzzer options]: one bounded run on one
+# instruction set level; false when it found a fault.
 run() {
-  local target=$1 name=$2
-  shift 2
+  local target=$1 name=$2 level=$3 run_seconds=$4
+  shift 4
   local artifacts=$root/build-fuzz/artifacts/$target
-  local log=$artifacts/$name.log
-  local times=$artifacts/$name.time
-  echo "== $target ($name): ${seconds}s"
+  local log=$artifacts/$name-$level.log
+  local times=$artifacts/$name-$level.time
+  echo "== $target ($name, level $level): ${run_seconds}s"
   local status=0
-  { time nice -n "$niceness" "$bin/${target}_fuzzer" -max_total_time="$seconds" -timeout="$timeout" \
-      -rss_limit_mb=2560 -print_final_stats=1 -artifact_prefix="$artifacts/" "$@" \
+  { time QRKIT_FUZZ_SIMD=$level nice -n "$niceness" "$bin/${target}_fuzzer" -max_total_time="$run_seconds" \
+      -timeout="$timeout" -rss_limit_mb=2560 -print_final_stats=1 -artifact_prefix="$artifacts/$level-" "$@" \
       "$work/$target" "$root/fuzz/corpus/$target" >"$log" 2>&1; } 2>"$times" || status=$?
   local used
   used=$(awk '{ printf "%.1f", $1 + $2 }' "$times")
@@ -113,13 +135,31 @@ minimise() {
   echo "   corpus fuzz/corpus/$target: $before inputs before, $after after ($(du -sh "$corpus" | cut -f1))"
 }
 
+# run_levels <target> <name of the run> [libFuzzer options]: the run on every level of the target, the
+# seconds shared between them; false when one of them found a fault.
+run_levels() {
+  local target=$1 name=$2
+  shift 2
+  # fontstring encodes nothing: one run on the highest level, with all of the seconds.
+  local target_levels=("${levels[@]}") target_seconds=$level_seconds
+  if [ "$target" = fontstring ]; then
+    target_levels=("${levels[-1]}")
+    target_seconds=$seconds
+  fi
+  local level ok=1
+  for level in "${target_levels[@]}"; do
+    run "$target" "$name" "$level" "$target_seconds" "$@" || ok=0
+  done
+  [ "$ok" -eq 1 ]
+}
+
 failed=()
 for target in $targets; do
   mkdir -p "$work/$target" "$root/build-fuzz/artifacts/$target"
   ok=1
-  run "$target" default || ok=0
+  run_levels "$target" default || ok=0
   if [ "$long" -eq 1 ] && [ "$ok" -eq 1 ]; then
-    run "$target" long -max_len="$long_max_len" || ok=0
+    run_levels "$target" long -max_len="$long_max_len" || ok=0
     [ "$ok" -eq 1 ] && { minimise "$target" || ok=0; }
   fi
   [ "$ok" -eq 1 ] || failed+=("$target")
@@ -136,7 +176,8 @@ if [ ${#failed[@]} -ne 0 ]; then
   exit 1
 fi
 if [ "$long" -eq 1 ]; then
-  echo "fuzzing (long): no crash, leak or timeout in 2 x ${seconds}s per target; corpora minimised in fuzz/corpus"
+  echo "fuzzing (long): no crash, leak or timeout in 2 x ${seconds}s per target (levels: ${levels[*]});" \
+    "corpora minimised in fuzz/corpus"
 else
-  echo "fuzzing: no crash, leak or timeout in ${seconds}s per target"
+  echo "fuzzing: no crash, leak or timeout in ${seconds}s per target (levels: ${levels[*]})"
 fi

@@ -13,6 +13,10 @@
 #include <thread>
 #include <vector>
 
+#include "encoder/encode_micro.h"
+#include "encoder/encode_qr.h"
+#include "encoder/frames.h"
+#include "encoder/reedsolomon.h"
 #include "paint_test_support.h"
 #include "qrkit/qrkit.h"
 #include "support/decode.h"
@@ -201,6 +205,40 @@ TEST(Concurrency, PaintingDifferentResults) {
         EXPECT_TRUE(clipboard[t] == 0 || clipboard[t] == 10) << "thread " << t << ": " << clipboard[t];
         DestroyQRCodeEncodeResult(handles[t]);
     }
+}
+
+// Warm encodes share the caches without taking their locks: once every version, level and Micro
+// version used has been encoded, encodes on all threads at once leave the caches' lock counts as they
+// were. (The encoder itself, not the exports: those have their own copy of the caches in the shared
+// library.)
+TEST(Concurrency, WarmEncodesTakeNoCacheLock) {
+    using namespace kelvane2::qrencode;
+    auto encodeAll = [](int t) {
+        for (int k = 0; k < 40; ++k) {
+            const std::string data = "WARM " + std::to_string(k * 7 + t);
+            const EncodeOptions options{k % 40 + 1, k % 4, -1};
+            kelvane2::IQrcodeResult* handle = nullptr;
+            EXPECT_EQ(encodeQr(reinterpret_cast<const std::uint8_t*>(data.data()),
+                               static_cast<int>(data.size()), options, &handle),
+                      0);
+            if (handle != nullptr) handle->Release();
+        }
+        for (int k = 1; k <= 4; ++k) {
+            const EncodeOptions options{k, 0, -1};
+            kelvane2::IQrcodeResult* handle = nullptr;
+            EXPECT_EQ(encodeMicroQr(reinterpret_cast<const std::uint8_t*>("12"), 2, options, &handle), 0);
+            if (handle != nullptr) handle->Release();
+        }
+    };
+    encodeAll(0);
+    const unsigned long frameLocks = frameCacheLockCount();
+    const unsigned long codecLocks = codecCacheLockCount();
+    runTogether([&](int t) {
+        for (int round = 0; round < 5; ++round)
+            encodeAll(t);
+    });
+    EXPECT_EQ(frameCacheLockCount(), frameLocks);
+    EXPECT_EQ(codecCacheLockCount(), codecLocks);
 }
 
 }  // namespace

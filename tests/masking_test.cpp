@@ -11,8 +11,10 @@
 #include "encoder/frames.h"
 #include "encoder/masking.h"
 #include "encoder/placement.h"
+#include "encoder/simd.h"
 #include "encoder/tables.h"
 #include "support/decode.h"
+#include "support/simd_levels.h"
 
 namespace kelvane2::qrencode {
 namespace {
@@ -33,6 +35,10 @@ Matrix fromRows(const std::vector<std::string>& rows) {
         for (char c : row)
             m.push_back(c == '#' ? 0x03 : 0x02);
     return m;
+}
+
+std::uint8_t& m(Matrix& matrix, int w, int r, int c) {
+    return matrix[static_cast<std::size_t>(r) * w + c];
 }
 
 Matrix checkerboard(int w) {
@@ -70,20 +76,25 @@ int lowestFirst(const std::vector<int>& scores) {
     return best;
 }
 
-// Checks chooseMask against the byte-wise evaluation: scores, chosen mask and output bytes.
+// Checks chooseMask against the byte-wise evaluation, on every instruction set level the processor has:
+// scores, chosen mask and output bytes.
 void expectChooseMaskMatchesReference(const Matrix& frame, int level, const std::string& name) {
     SCOPED_TRACE(name);
     int w = widthOf(frame);
     Matrix before = frame;
     std::vector<int> expected = referenceScores(w, frame, level);
-    int chosen = -1;
-    std::vector<int> scores(8, -1);
-    std::unique_ptr<std::uint8_t[]> out(chooseMask(w, frame.data(), level, &chosen, scores.data()));
-    EXPECT_EQ(scores, expected);
-    EXPECT_EQ(chosen, lowestFirst(expected));
-    std::unique_ptr<std::uint8_t[]> direct(applyMask(w, frame.data(), chosen, level));
-    EXPECT_EQ(0, std::memcmp(out.get(), direct.get(), frame.size())) << "output differs from applyMask";
-    EXPECT_EQ(frame, before) << "the frame was written";
+    for (simd::Level simdLevel : qrkit_test::availableLevels()) {
+        qrkit_test::ForcedLevel forced(simdLevel);
+        SCOPED_TRACE(qrkit_test::levelText(simdLevel));
+        int chosen = -1;
+        std::vector<int> scores(8, -1);
+        std::unique_ptr<std::uint8_t[]> out(chooseMask(w, frame.data(), level, &chosen, scores.data()));
+        EXPECT_EQ(scores, expected);
+        EXPECT_EQ(chosen, lowestFirst(expected));
+        std::unique_ptr<std::uint8_t[]> direct(applyMask(w, frame.data(), chosen, level));
+        EXPECT_EQ(0, std::memcmp(out.get(), direct.get(), frame.size())) << "output differs from applyMask";
+        EXPECT_EQ(frame, before) << "the frame was written";
+    }
 }
 
 // Fills the free modules of a frame: module (r, c) takes the colour of cell (r / cell, c / cell) of a
@@ -160,8 +171,8 @@ TEST(MaskingTest, FastScoresEqualReferenceOnRandomDataOfEveryVersion) {
 
 TEST(MaskingTest, FastScoresEqualReferenceOnSyntheticFrames) {
     std::mt19937 random(2);
-    // Word boundaries of the packed lines lie at 64 and 128 modules.
-    for (int w : {21, 25, 63, 64, 65, 127, 128, 129, 173, 177}) {
+    // Word boundaries of the packed lines lie at 64 and 128 modules; 32 is the smallest transpose.
+    for (int w : {21, 25, 32, 33, 63, 64, 65, 127, 128, 129, 173, 177}) {
         for (int round = 0; round < 4; ++round)
             expectChooseMaskMatchesReference(
                 syntheticFrame(w, random), round,
@@ -176,6 +187,26 @@ TEST(MaskingTest, FastScoresEqualReferenceOnUniformFrames) {
             expectChooseMaskMatchesReference(frame, 1,
                                              "width " + std::to_string(w) + " fill " + std::to_string(fill));
         }
+    }
+}
+
+// Frames dense in finder-like patterns of every unit, at every width from 21 to 177, with random lines of
+// long runs: every level gives the scores of the byte-wise definition.
+TEST(MaskingTest, FastScoresEqualReferenceAtEveryWidth) {
+    std::mt19937 random(16);
+    for (int w = 21; w <= 177; w += 1 + static_cast<int>(random() % 5)) {
+        Matrix frame = syntheticFrame(w, random);
+        // A few lines of long runs of one colour (N1) and of 2 x 2 blocks (N2) across slice edges.
+        for (int n = 0; n < 4; ++n) {
+            int line = static_cast<int>(random() % w);
+            std::uint8_t colour = static_cast<std::uint8_t>(random() & 1);
+            for (int p = 0; p < w; ++p) {
+                if (random() % 9 == 0) colour ^= 1;
+                m(frame, w, line, p) = static_cast<std::uint8_t>(0x02 | colour);
+                m(frame, w, p, line) = static_cast<std::uint8_t>(0x02 | colour);
+            }
+        }
+        expectChooseMaskMatchesReference(frame, w % 4, "width " + std::to_string(w));
     }
 }
 
@@ -440,6 +471,62 @@ TEST(MaskingTest, DarkShareTermUsesTheTruncatedPercentage) {
     Matrix m = checkerboard(30);
     for (const Row& row : table)
         EXPECT_EQ(maskScore(30, m.data(), row.dark), row.n4) << row.dark << " dark modules";
+}
+
+}  // namespace
+}  // namespace kelvane2::qrencode
+
+namespace kelvane2::qrencode {
+namespace {
+
+// The encoder's path (codewords into bit planes, scored, the winner written once) against the byte path
+// (placeCodewords into the base frame, then chooseMask or applyMask): the same matrix bytes, scores and
+// mask for every version and level, on every instruction set level, with random codewords and with
+// codewords that make long runs and many finder-like patterns.
+TEST(MaskedSymbol, EqualsTheBytePathForEveryVersion) {
+    std::mt19937 random(2024);
+    for (simd::Level simdLevel : qrkit_test::availableLevels()) {
+        qrkit_test::ForcedLevel forced(simdLevel);
+        for (int version = 1; version <= 40; ++version) {
+            for (int level = 0; level < 4; ++level) {
+                SCOPED_TRACE(testing::Message() << "version " << version << " level " << level << ", "
+                                                << qrkit_test::levelText(simdLevel));
+                const int total = QrTables::totalCodewords(version);
+                const int w = QrTables::symbolWidth(version);
+                std::vector<std::uint8_t> codewords(static_cast<std::size_t>(total) + 16, 0);
+                const int kind = static_cast<int>(random() % 3);
+                for (int i = 0; i < total; ++i) {
+                    std::uint8_t byte = static_cast<std::uint8_t>(random());
+                    if (kind == 1) byte = (random() % 4 == 0) ? byte : 0x00;  // long light runs
+                    if (kind == 2) byte = (random() % 2 == 0) ? 0x5D : 0xBA;  // 1:1:3:1:1 pieces
+                    codewords[static_cast<std::size_t>(i)] = byte;
+                }
+                Matrix frame = baseFrame(version);
+                int count = 0;
+                placeCodewords(frame.data(), placementOrder(version, &count), codewords.data(), total,
+                               QrTables::remainderBitCount(version));
+                std::vector<int> expectedScores(8);
+                int expectedMask = -1;
+                std::unique_ptr<std::uint8_t[]> expected(
+                    chooseMask(w, frame.data(), level, &expectedMask, expectedScores.data()));
+
+                const PackedFrame* packed = packedFrame(version);
+                ASSERT_NE(packed, nullptr);
+                std::vector<int> scores(8);
+                int chosen = -1;
+                std::unique_ptr<std::uint8_t[]> symbol(
+                    maskedSymbol(*packed, codewords.data(), level, -1, &chosen, scores.data()));
+                EXPECT_EQ(scores, expectedScores);
+                EXPECT_EQ(chosen, expectedMask);
+                EXPECT_EQ(0, std::memcmp(symbol.get(), expected.get(), frame.size()));
+
+                const int mask = static_cast<int>(random() % 8);
+                std::unique_ptr<std::uint8_t[]> fixed(maskedSymbol(*packed, codewords.data(), level, mask));
+                std::unique_ptr<std::uint8_t[]> byMask(applyMask(w, frame.data(), mask, level));
+                EXPECT_EQ(0, std::memcmp(fixed.get(), byMask.get(), frame.size())) << "mask " << mask;
+            }
+        }
+    }
 }
 
 }  // namespace

@@ -44,8 +44,8 @@ MicroStream streamFor(const std::string& text, int version, int level) {
     out.ok = stream.ok();
     out.version = input.version;
     out.level = input.ecLevel;
-    out.data = stream.data();
-    out.ecc = stream.ecc();
+    out.data.assign(stream.data(), stream.data() + stream.dataLength());
+    out.ecc.assign(stream.ecc(), stream.ecc() + stream.eccLength());
     return out;
 }
 

@@ -41,15 +41,16 @@ ModeHeaders headersOf(const Target& target) {
 }
 
 // The bits of one segment as the encoder writes it for the target; -1 when the target lacks the mode.
-long long encodedBits(const Target& target, int mode, const std::vector<std::uint8_t>& data) {
+template <typename Bytes>
+long long encodedBits(const Target& target, int mode, const Bytes& data) {
     InputSegment segment;
     segment.mode = mode;
-    segment.data = data;
+    segment.data.assign(data.begin(), data.end());
     return target.micro ? encodeMicroSegment(segment, target.version)
                         : encodeQrSegment(segment, target.version);
 }
 
-long long encodedBits(const Target& target, const std::vector<InputSegment>& segments) {
+long long encodedBits(const Target& target, const SegmentList& segments) {
     long long total = 0;
     for (const InputSegment& segment : segments) {
         const long long bits = encodedBits(target, segment.mode, segment.data);
@@ -59,7 +60,7 @@ long long encodedBits(const Target& target, const std::vector<InputSegment>& seg
     return total;
 }
 
-std::vector<std::uint8_t> readerBytes(const std::vector<InputSegment>& segments, bool fnc1) {
+std::vector<std::uint8_t> readerBytes(const SegmentList& segments, bool fnc1) {
     std::vector<std::uint8_t> bytes;
     for (const InputSegment& segment : segments)
         appendReaderBytes(segment.mode, segment.data, fnc1, bytes);
@@ -225,10 +226,10 @@ void expectExhaustive(const PlainRun& run, const std::string& label) {
 }
 
 std::string printableData(const std::vector<std::uint8_t>& bytes) {
-    InputSegment segment;
-    segment.mode = kByte;
-    segment.data = bytes;
-    return segmentText({segment});
+    SegmentList segments(1);
+    segments[0].mode = kByte;
+    segments[0].data.assign(bytes.begin(), bytes.end());
+    return segmentText(segments);
 }
 
 std::string printableData(const std::string& text) {

@@ -13,7 +13,10 @@
 
 #include "encoder/codeword_stream.h"
 #include "encoder/frames.h"
+#include "encoder/mask_planes.h"
+#include "encoder/simd.h"
 #include "encoder/tables.h"
+#include "support/simd_levels.h"
 
 namespace kelvane2::qrencode {
 namespace {
@@ -226,6 +229,77 @@ TEST(Placement, MatchesIndependentGeneratorEverywhere) {
             EXPECT_EQ(mismatches, 0) << "version " << version << " level " << level;
         }
     }
+}
+
+}  // namespace
+}  // namespace kelvane2::qrencode
+
+namespace kelvane2::qrencode {
+namespace {
+
+// The packed walk writes every codeword bit where the byte walk puts it: the column lanes of the plane
+// hold exactly the dark data modules of the byte frame, for every version, both with the processor's bit
+// deposit and without it.
+TEST(PackedPlacement, ChunksPlaceEveryBitWhereTheOrderDoes) {
+    std::mt19937 random(1804);
+    for (simd::Level level : qrkit_test::availableLevels()) {
+        qrkit_test::ForcedLevel forced(level);
+        for (int version = 1; version <= 40; ++version) {
+            SCOPED_TRACE(testing::Message() << "version " << version << ", " << qrkit_test::levelText(level));
+            const PackedFrame* packed = packedFrame(version);
+            ASSERT_NE(packed, nullptr);
+            const int total = QrTables::totalCodewords(version);
+            const int w = QrTables::symbolWidth(version);
+            EXPECT_EQ(packed->freeModules, 8 * total + QrTables::remainderBitCount(version));
+            std::vector<std::uint8_t> codewords(static_cast<std::size_t>(total) + 16, 0);
+            for (int i = 0; i < total; ++i)
+                codewords[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(random());
+
+            Frame frame(newBaseFrame(version));
+            int count = 0;
+            const std::uint32_t* order = placementOrder(version, &count);
+            placeCodewords(frame.get(), order, codewords.data(), total, QrTables::remainderBitCount(version));
+
+            const PlaneLayout layout(w);
+            std::vector<std::uint64_t> plane(static_cast<std::size_t>(layout.words()), 0);
+            placeCodewordsPacked(packed->chunks, packed->chunkCount, codewords.data(), plane.data());
+            int mismatches = 0;
+            for (int r = 0; r < w; ++r) {
+                for (int c = 0; c < w; ++c) {
+                    const std::uint64_t word = plane[layout.index(c, layout.columnLane(r / 64))];
+                    const bool packedDark = ((word >> (r % 64)) & 1) != 0;
+                    const std::uint8_t m = frame[r * w + c];
+                    const bool byteDark = (m & kModuleFunction) == 0 && (m & kModuleDark) != 0;
+                    mismatches += packedDark != byteDark;
+                }
+            }
+            EXPECT_EQ(mismatches, 0);
+        }
+    }
+}
+
+TEST(PackedPlacement, ChunksFollowTheWalk) {
+    // Version 1: the first chunk is the bottom of the right pair, walked up; its free slots are the
+    // rows 0-20 of columns 20 and 19, but rows 0-8 of those columns hold the top-right finder, separator
+    // and format area.
+    const PackedFrame* packed = packedFrame(1);
+    ASSERT_NE(packed, nullptr);
+    ASSERT_GE(packed->chunkCount, 2);
+    const PlacementChunk& first = packed->chunks[0];
+    EXPECT_TRUE(first.upward);
+    EXPECT_EQ(first.count, 2 * 12);  // rows 9-20 of both columns
+    EXPECT_EQ(first.shift, 0);
+    const PlaneLayout layout(21);
+    EXPECT_EQ(first.oddWord, layout.index(20, layout.columnLane(0))) << "odd slots: the right column";
+    EXPECT_EQ(first.evenWord, layout.index(19, layout.columnLane(0)));
+    EXPECT_FALSE(packed->chunks[1].upward);
+    // Version 40 has 6 chunks of 32 rows in each of its 88 column pairs, some without a free module.
+    const PackedFrame* large = packedFrame(40);
+    ASSERT_NE(large, nullptr);
+    EXPECT_LE(large->chunkCount, kMaxPlacementChunks);
+    EXPECT_GT(large->chunkCount, 80 * 5);
+    EXPECT_EQ(packedFrame(0), nullptr);
+    EXPECT_EQ(packedFrame(41), nullptr);
 }
 
 }  // namespace

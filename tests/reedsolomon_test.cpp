@@ -10,7 +10,9 @@
 #include <vector>
 
 #include "encoder/codeword_stream.h"
+#include "encoder/simd.h"
 #include "encoder/tables.h"
+#include "support/simd_levels.h"
 
 namespace kelvane2::qrencode {
 namespace {
@@ -110,6 +112,101 @@ TEST(ReedSolomon, EveryQrBlockIsACodeword) {
             ASSERT_EQ(evaluate(block, gfPower(root)), 0)
                 << dataCount << " + " << eccCount << ", root " << root;
     }
+}
+
+// The remainder of D(x) x^eccCount divided by the generator, by long division with arithmetic of the
+// test's own: the error correction codewords, highest degree first.
+Bytes referenceRemainder(const Bytes& data, int eccCount) {
+    Bytes generator = {1};  // highest degree first
+    for (int root = 0; root < eccCount; ++root) {
+        Bytes next(generator.size() + 1, 0);
+        const std::uint8_t a = gfPower(root);
+        for (std::size_t i = 0; i < generator.size(); ++i) {
+            next[i] ^= generator[i];
+            next[i + 1] ^= gfMultiply(generator[i], a);
+        }
+        generator = next;
+    }
+    Bytes work = data;
+    work.resize(data.size() + static_cast<std::size_t>(eccCount), 0);
+    for (std::size_t i = 0; i < data.size(); ++i) {
+        const std::uint8_t factor = work[i];
+        if (factor == 0) continue;
+        for (std::size_t j = 0; j < generator.size(); ++j)
+            work[i + j] ^= gfMultiply(generator[j], factor);
+    }
+    return Bytes(work.end() - eccCount, work.end());
+}
+
+// Every instruction set level gives the remainder of the long division, for every block size of QR Code
+// and Micro QR Code and for other counts of error correction codewords up to the limit of the row tables
+// and beyond it, one block at a time and several blocks at once.
+TEST(ReedSolomon, EveryLevelGivesTheRemainderOfTheDivision) {
+    std::set<std::pair<int, int>> sizes;
+    for (int version = 1; version <= 40; ++version) {
+        for (int level = L; level <= H; ++level) {
+            EccLayout e = QrTables::eccLayout(version, level);
+            sizes.emplace(e.group1DataCodewords, e.eccPerBlock);
+            if (e.group2Blocks != 0) sizes.emplace(e.group2DataCodewords, e.eccPerBlock);
+        }
+    }
+    for (int version = 1; version <= 4; ++version)
+        for (int level = L; level <= Q; ++level)
+            if (MicroTables::eccCodewords(version, level) != 0)
+                sizes.emplace(MicroTables::dataCodewords(version, level),
+                              MicroTables::eccCodewords(version, level));
+    for (int ecc : {1, 2, 3, 8, 9, 15, 16, 17, 31, 32, 33, 40, 68})
+        sizes.emplace(20, ecc);
+    sizes.emplace(1, 1);
+    sizes.emplace(254 - 32, 32);
+    std::mt19937 random(99);
+    for (auto [dataCount, eccCount] : sizes) {
+        const int blocks = 1 + static_cast<int>(random() % 5);
+        Bytes data = randomBytes(random, dataCount * blocks);
+        Bytes expected;
+        for (int b = 0; b < blocks; ++b) {
+            Bytes block(data.begin() + b * dataCount, data.begin() + (b + 1) * dataCount);
+            Bytes ecc = referenceRemainder(block, eccCount);
+            expected.insert(expected.end(), ecc.begin(), ecc.end());
+        }
+        const RsCodec* codec = qrCodec(dataCount, eccCount);
+        ASSERT_NE(codec, nullptr) << dataCount << " + " << eccCount;
+        for (simd::Level level : qrkit_test::availableLevels()) {
+            qrkit_test::ForcedLevel forced(level);
+            Bytes ecc(expected.size() + 1, 0xA5);
+            codec->encodeBlocks(data.data(), blocks, ecc.data());
+            EXPECT_EQ(ecc.back(), 0xA5) << "wrote past the end";
+            ecc.pop_back();
+            EXPECT_EQ(ecc, expected) << dataCount << " + " << eccCount << " x " << blocks << ", "
+                                     << qrkit_test::levelText(level);
+            Bytes single(static_cast<std::size_t>(eccCount));
+            codec->encode(data.data(), single.data());
+            EXPECT_EQ(single, Bytes(expected.begin(), expected.begin() + eccCount))
+                << dataCount << " + " << eccCount << ", " << qrkit_test::levelText(level);
+        }
+    }
+}
+
+TEST(ReedSolomon, RowTablesHoldTheGeneratorMultiples) {
+    const RsCodec* codec = qrCodec(16, 10);
+    ASSERT_NE(codec, nullptr);
+    ASSERT_TRUE(codec->hasRows);
+    Bytes g = {1};  // the generator of 10 roots, highest degree first, from the test's arithmetic
+    for (int root = 0; root < 10; ++root) {
+        Bytes next(g.size() + 1, 0);
+        for (std::size_t i = 0; i < g.size(); ++i) {
+            next[i] ^= g[i];
+            next[i + 1] ^= gfMultiply(g[i], gfPower(root));
+        }
+        g = next;
+    }
+    for (int x = 0; x < 256; ++x) {
+        for (int j = 0; j < RsCodec::kRowRoots; ++j) {
+            const std::uint8_t expected = j < 10 ? gfMultiply(static_cast<std::uint8_t>(x), g[1 + j]) : 0;
+            ASSERT_EQ(codec->rows[x][j], expected) << "row " << x << " byte " << j;
+        }
+    }
+    EXPECT_FALSE(qrCodec(20, 40)->hasRows) << "more roots than a row holds";
 }
 
 TEST(ReedSolomon, InvalidParametersGiveNoCodec) {

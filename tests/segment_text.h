@@ -19,7 +19,7 @@ inline const char* modeName(int mode) {
     return mode >= 0 && mode <= 9 ? kNames[mode] : "?";
 }
 
-inline std::string segmentText(const std::vector<InputSegment>& segments) {
+inline std::string segmentText(const SegmentList& segments) {
     std::string text;
     for (const InputSegment& segment : segments) {
         if (!text.empty()) text += " | ";

@@ -12,7 +12,10 @@ namespace kelvane2::qrencode {
 namespace {
 
 InputSegment segmentOf(int mode, const std::vector<std::uint8_t>& data) {
-    return InputSegment{mode, data, BitString()};
+    InputSegment segment;
+    segment.mode = mode;
+    segment.data.assign(data.begin(), data.end());
+    return segment;
 }
 
 std::vector<std::uint8_t> textBytes(const std::string& text) {
@@ -206,7 +209,7 @@ std::string tailOf(int version, int level, int usedBits) {
         input.appendSegment(kByte, nullptr, 0);
         input.segments.back().bits.appendZeros(usedBits);
     }
-    return input.tailBits().text();
+    return std::string(input.tailBits().text());
 }
 
 std::string pads(int count) {
@@ -238,7 +241,7 @@ TEST(TailBits, TerminatorPaddingAndPadCodewords) {
         EXPECT_EQ(tailOf(row.version, row.level, row.used), row.tail) << row.name;
 }
 
-std::vector<std::uint8_t> dataCodewordsOf(int version, int level, const std::vector<InputSegment>& segments) {
+std::vector<std::uint8_t> dataCodewordsOf(int version, int level, const SegmentList& segments) {
     QRInput input(version, 0, level);
     input.segments = segments;
     BitString bits;
